@@ -1,0 +1,47 @@
+// The per-stage look-up tables: six process-wide buffers, one block per stage of each model, laid
+// out back to back in chain order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tonalith {
+
+constexpr size_t kRgbBlockBytes = 768;
+constexpr size_t kYcBlockBytes = 24576;
+constexpr size_t kCmykBlockBytes = 1024;
+constexpr size_t kHueBlockBytes = 2048;
+constexpr size_t kSaturationBlockBytes = 2097152;
+constexpr size_t kValueBlockBytes = 8192;
+
+constexpr size_t kRgbBlockEntries = kRgbBlockBytes;                            // uint8
+constexpr size_t kYcBlockEntries = kYcBlockBytes / sizeof(int16_t);            // int16
+constexpr size_t kCmykBlockEntries = kCmykBlockBytes;                          // uint8
+constexpr size_t kHueBlockEntries = kHueBlockBytes / sizeof(int16_t);          // int16
+constexpr size_t kSaturationBlockEntries = kSaturationBlockBytes / sizeof(int16_t);
+constexpr size_t kValueBlockEntries = kValueBlockBytes / sizeof(int16_t);
+
+struct CurveSet {
+    uint8_t* rgbCurves = nullptr;
+    int16_t* ycCurves = nullptr;
+    uint8_t* cmykCurves = nullptr;
+    int16_t* hueCurves = nullptr;
+    int16_t* saturationCurves = nullptr;
+    int16_t* valueCurves = nullptr;
+    // The chain the buffers were built for; `built` is false while no complete set exists.
+    bool built = false;
+    int32_t stageCount = 0;
+    int32_t stageTypes[10] = {};
+};
+
+extern CurveSet curveSet;
+
+// Rebuilds every block from the whole stage table. All or nothing: if any buffer cannot be had,
+// no CurveSet remains and frames are left untouched until a later build succeeds.
+void BuildCurves();
+// Frees the six buffers and forgets them.
+void FreeCurves();
+// True when the CurveSet exists and was built for the chain as it stands now.
+bool CurvesMatchChain();
+
+}  // namespace tonalith

@@ -1,0 +1,24 @@
+// The plug-in's static FilterTable and its five callbacks.
+#pragma once
+
+#include <cstdint>
+
+#include "host/filter_abi.h"
+
+namespace tonalith {
+
+constexpr uint32_t kFilterFlags = 0x44400;  // bits 10, 14 and 18
+constexpr int32_t kWindowWidth = 430;
+constexpr int32_t kWindowHeight = 445;
+
+extern FilterTable filterTable;
+
+int32_t FilterInit(FilterTable* filter);
+int32_t FilterExit(FilterTable* filter);
+int32_t FilterUpdate(FilterTable* filter);
+
+// Host-level ranges of the sixteen sliders: tracks 0, 1 and 9 run -360..360, the rest -256..256.
+extern const int32_t trackMinimums[kTrackCount];
+extern const int32_t trackMaximums[kTrackCount];
+
+}  // namespace tonalith
