@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Checks the shipped plug-in DLL: it exports exactly GetFilterTable, undecorated, and imports
+# nothing beyond the system's own DLLs.
+set -euo pipefail
+dll=${1:-build/mingw/tonalith.dll}
+dump=$(i686-w64-mingw32-objdump -p "$dll")
+
+grep -q "file format pei-i386" <<<"$(i686-w64-mingw32-objdump -f "$dll")" \
+    || { echo "check-dll: $dll is not a 32-bit x86 DLL" >&2; exit 1; }
+
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF} on && /^[ \t]*$/{on=0}' <<<"$dump")
+if [ "$exports" != "GetFilterTable" ]; then
+    echo "check-dll: expected exactly one export, GetFilterTable; found: ${exports:-none}" >&2
+    exit 1
+fi
+
+allowed="^(KERNEL32|USER32|GDI32|msvcrt)\.dll$"
+status=0
+while read -r name; do
+    if ! grep -Eiq "$allowed" <<<"$name"; then
+        echo "check-dll: unexpected import $name" >&2
+        status=1
+    fi
+done < <(awk '/DLL Name:/{print $3}' <<<"$dump")
+[ $status -eq 0 ] || exit 1
+echo "check-dll: $dll exports GetFilterTable only; imports $(awk '/DLL Name:/{printf "%s ", $3}' <<<"$dump")"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the tools need. Idempotent: installs
+# only what is missing, and touches apt only then.
+set -euo pipefail
+
+packages=(
+    # toolchains: native, 32-bit x86 (multilib), Windows cross (i686 and x86_64)
+    build-essential cmake ninja-build g++-multilib mingw-w64 clang libclang-rt-14-dev
+    # running the 32-bit suite and the Win32 check
+    qemu-user wine64 xvfb xauth imagemagick
+    # tests and benchmarks
+    googletest libgtest-dev libbenchmark-dev
+    # the command-line host
+    libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
+    # checks
+    valgrind libc-bin
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds every preset and runs every suite: the native and 32-bit test suites, the Windows DLL and
+# its export/import check, the plug-in library's export check, and the Win32 controls under Wine.
+# Usage: scripts/test.sh            (everything)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+passed=0
+failed=0
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+step() { printf '\n==== %s\n' "$*"; }
+
+# Runs one ctest suite and adds its counts to the totals.
+run_suite() {
+    local preset=$1
+    step "test suite: $preset"
+    set +e
+    ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    set -e
+    local line fail=0 total=0
+    line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1 || true)
+    if [ -n "$line" ]; then
+        fail=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+        total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+        passed=$((passed + total - fail))
+        failed=$((failed + fail))
+    fi
+    # A suite that failed without a count (a crash, a build error) still counts as a failure.
+    if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then failed=$((failed + 1)); fi
+}
+
+build_preset() {
+    step "build: $1"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
+}
+
+build_preset linux
+run_suite linux
+
+step "plug-in library exports"
+exports=$(nm -D --defined-only build/linux/tonalith.so | awk '{print $3}')
+if [ "$exports" != "GetFilterTable" ]; then
+    echo "tonalith.so must export exactly GetFilterTable; exports: $exports" >&2
+    failed=$((failed + 1))
+else
+    echo "tonalith.so exports GetFilterTable only"
+    passed=$((passed + 1))
+fi
+
+build_preset linux32
+run_suite linux32
+
+build_preset mingw
+step "Windows DLL check"
+if bash scripts/check-dll.sh build/mingw/tonalith.dll; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+
+if [ -f scripts/wine-check.sh ]; then
+    step "Win32 controls under Wine"
+    if bash scripts/wine-check.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+fi
+
+echo
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

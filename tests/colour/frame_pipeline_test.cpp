@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "colour/appliers.h"
+#include "colour/curve_set.h"
+#include "curves/builders.h"
+#include "fake_host.h"
+#include "stages/stage_table.h"
+
+namespace tonalith {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class Pipeline : public ::testing::Test {
+protected:
+    testing::FakeHost host;
+    testing::TestFrame frame{5, 3, 8};  // three columns of row tail
+
+    Pipeline() { frame.FillPattern(); }
+
+    // Sets the chain without the reload step, as a host that rewrote the block would.
+    void SetChain(std::initializer_list<int32_t> types) {
+        int32_t k = 0;
+        for (int32_t type : types) stageTable.stages[k++].type = type;
+        chainState.stageCount = k;
+    }
+    Calls RunFrame() {
+        host.ClearCalls();
+        host.Process(frame.record);
+        return host.FrameCalls();
+    }
+};
+
+TEST_F(Pipeline, RgbThenRgbConvertsOnceEachWay) {
+    SetChain({kStageRgb, kStageRgb});
+    EXPECT_EQ(RunFrame(), (Calls{"YcToRgb", "ApplyRgbCurves#0", "ApplyRgbCurves#1", "RgbToYc"}));
+    // The host conversions run over the whole buffer, tails included.
+    EXPECT_EQ(host.conversionCounts, (std::vector<int32_t>{24, 24}));
+}
+
+TEST_F(Pipeline, UnknownStageTypeIsSkippedByBuildAndWalkAlike) {
+    SetChain({kStageRgb, 7, kStageRgb});
+    EXPECT_EQ(RunFrame(), (Calls{"YcToRgb", "ApplyRgbCurves#0", "ApplyRgbCurves#1", "RgbToYc"}));
+}
+
+TEST_F(Pipeline, YcbcrOnlyChainNeverLeavesTheHostBuffer) {
+    SetChain({kStageYcbcr, kStageYcbcr, kStageYcbcr});
+    EXPECT_EQ(RunFrame(), (Calls{"ApplyYcCurves#0", "ApplyYcCurves#1", "ApplyYcCurves#2"}));
+}
+
+TEST_F(Pipeline, FirstFrameBuildsTheCurvesAndClearsTheDirtyWord) {
+    SetChain({kStageRgb});
+    ASSERT_FALSE(curveSet.built);
+    RunFrame();
+    EXPECT_TRUE(curveSet.built);
+    EXPECT_EQ(chainState.curvesDirty, 0);
+}
+
+TEST_F(Pipeline, AllZeroRgbStageGoesThroughTheHostsEightBitRgb) {
+    SetChain({kStageRgb});
+    const std::vector<YcPixel> before = frame.pixels;
+    RunFrame();
+    for (size_t i = 0; i < before.size(); ++i) {
+        uint8_t bgr[3];
+        testing::FakeYcToRgb(bgr, before[i]);
+        const YcPixel expected = testing::FakeRgbToYc(bgr);
+        ASSERT_EQ(frame.pixels[i].y, expected.y) << i;
+        ASSERT_EQ(frame.pixels[i].cb, expected.cb) << i;
+        ASSERT_EQ(frame.pixels[i].cr, expected.cr) << i;
+    }
+}
+
+TEST_F(Pipeline, RowTailsAreTouchedOnlyByTheHostConversions) {
+    SetChain({kStageRgb});
+    stageTable.stages[0].tracks[0] = 40;  // R(off) +40
+    const std::vector<YcPixel> before = frame.pixels;
+    RunFrame();
+    int32_t changedImage = 0;
+    for (int32_t y = 0; y < frame.record.height; ++y) {
+        for (int32_t x = 0; x < frame.record.rowPitch; ++x) {
+            uint8_t bgr[3];
+            testing::FakeYcToRgb(bgr, before[static_cast<size_t>(y) * 8 + x]);
+            const bool image = x < frame.record.width;
+            if (image) bgr[2] = static_cast<uint8_t>(std::min(bgr[2] + 40, 255));
+            const YcPixel expected = testing::FakeRgbToYc(bgr);
+            const YcPixel& got = frame.At(x, y);
+            ASSERT_EQ(got.y, expected.y) << x << "," << y;
+            ASSERT_EQ(got.cr, expected.cr) << x << "," << y;
+            changedImage += image && got.y != before[static_cast<size_t>(y) * 8 + x].y;
+        }
+    }
+    EXPECT_GT(changedImage, 0);
+}
+
+TEST_F(Pipeline, ChangedFileTagReloadsTheChainBeforeTheFrame) {
+    stageTable.stages[0].tracks[0] = 3;
+    stageTable.stages[1].tracks[0] = 4;
+    RunFrame();
+    chainState.currentStage = 1;
+    // The host loads another project: new block, new tag.
+    stageTable = StageTable{};
+    stageTable.stages[0].type = kStageYcbcr;
+    stageTable.stages[2].tracks[5] = 9;
+    host.fileTag = 77;
+    host.ClearCalls();
+    host.Process(frame.record);
+    EXPECT_EQ(chainState.stageCount, 3);
+    EXPECT_EQ(chainState.currentStage, 0);
+    EXPECT_EQ(host.calls.front(), "GetFileInfo");
+    EXPECT_EQ(host.CallsStartingWith("RefreshTracks").size(), 1u);
+    EXPECT_EQ(host.FrameCalls(), (Calls{"ApplyYcCurves#0", "YcToRgb", "ApplyRgbCurves#0",
+                                        "ApplyRgbCurves#1", "RgbToYc"}));
+    // Same tag again: no reload.
+    chainState.currentStage = 2;
+    RunFrame();
+    EXPECT_EQ(chainState.currentStage, 2);
+}
+
+TEST_F(Pipeline, BlockRewrittenWithoutANewTagIsRebuiltBeforeTheWalk) {
+    SetChain({kStageRgb});
+    RunFrame();
+    // Same count, other models: the old set has no YCbCr or HSV blocks at all.
+    SetChain({kStageYcbcr, kStageHsv, kStageYcbcr});
+    EXPECT_EQ(RunFrame(), (Calls{"ApplyYcCurves#0", "YcToHsv", "ApplyHsvCurves#0", "HsvToYc",
+                                 "ApplyYcCurves#1"}));
+    EXPECT_TRUE(CurvesMatchChain());
+}
+
+TEST_F(Pipeline, ProcessAfterExitRebuilds) {
+    SetChain({kStageCmyk});
+    RunFrame();
+    host.record.exitCallback(&host.record);
+    EXPECT_EQ(RunFrame(), (Calls{"YcToRgb", "RgbToCmyk", "ApplyCmykCurves#0", "CmykToRgb", "RgbToYc"}));
+}
+
+struct GeometryCase {
+    const char* name;
+    int32_t width, height, rowPitch;
+};
+
+class UnusableGeometry : public Pipeline, public ::testing::WithParamInterface<GeometryCase> {};
+
+TEST_P(UnusableGeometry, FrameIsLeftUntouched) {
+    const GeometryCase& g = GetParam();
+    SetChain({kStageRgb, kStageHsv});
+    stageTable.stages[0].tracks[0] = 50;
+    frame.record.width = g.width;
+    frame.record.height = g.height;
+    frame.record.rowPitch = g.rowPitch;
+    const std::vector<YcPixel> before = frame.pixels;
+    EXPECT_EQ(host.Process(frame.record), 1);
+    EXPECT_TRUE(host.FrameCalls().empty());
+    for (size_t i = 0; i < before.size(); ++i) ASSERT_EQ(frame.pixels[i].y, before[i].y);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnusableGeometry,
+                         ::testing::Values(GeometryCase{"NegativeWidth", -1, 3, 8},
+                                           GeometryCase{"NegativeHeight", 5, -3, 8},
+                                           GeometryCase{"PitchBelowWidth", 5, 3, 4},
+                                           GeometryCase{"NegativePitch", 0, 3, -8},
+                                           GeometryCase{"CountOverflowsInt32", 5, INT_MAX, 8}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Pipeline, ZeroWidthStillRunsTheHostConversionsOverTheBuffer) {
+    SetChain({kStageRgb});
+    frame.record.width = 0;
+    EXPECT_EQ(RunFrame(), (Calls{"YcToRgb", "ApplyRgbCurves#0", "RgbToYc"}));
+    EXPECT_EQ(host.conversionCounts, (std::vector<int32_t>{24, 24}));
+}
+
+TEST_F(Pipeline, NoPixelsAtAllIsFine) {
+    SetChain({kStageRgb, kStageCmyk, kStageHsv});
+    frame.record.width = 0;
+    frame.record.height = 0;
+    EXPECT_EQ(host.Process(frame.record), 1);
+}
+
+// The appliers, on hand-made blocks.
+TEST(Appliers, YcCurvesClampEachComponentBeforeTheLookUp) {
+    std::vector<int16_t> block(kYcBlockEntries);
+    for (int e = 0; e < 4096; ++e) {
+        block[3 * e] = static_cast<int16_t>(e + 1);       // new Y
+        block[3 * e + 1] = static_cast<int16_t>(-e);      // new Cb
+        block[3 * e + 2] = static_cast<int16_t>(e / 2);   // new Cr
+    }
+    YcPixel pixels[2] = {{-5, 3000, -4000}, {5000, 0, 2047}};
+    FrameRecord frame{};
+    frame.pixels = pixels;
+    frame.width = 2;
+    frame.height = 1;
+    frame.rowPitch = 2;
+    ApplyYcCurves(frame, block.data());
+    EXPECT_EQ(pixels[0].y, 1);       // Y -5 uses entry 0
+    EXPECT_EQ(pixels[0].cb, -4095);  // Cb 3000 uses entry 4095 (input 2047)
+    EXPECT_EQ(pixels[0].cr, 0);      // Cr -4000 uses entry 0 (input -2048)
+    EXPECT_EQ(pixels[1].y, 4096);    // Y 5000 uses entry 4095
+    EXPECT_EQ(pixels[1].cb, -2048);
+    EXPECT_EQ(pixels[1].cr, 2047);
+}
+
+TEST(Appliers, HsvSaturationIsLookedUpWithTheNewHue) {
+    std::vector<int16_t> hue(kHueBlockEntries), saturation(kSaturationBlockEntries),
+        value(kValueBlockEntries);
+    for (int h = 0; h < 1024; ++h) hue[h] = static_cast<int16_t>(h);
+    hue[100] = 300;
+    saturation[40 * 1024 + 100] = 1;
+    saturation[40 * 1024 + 300] = 2;
+    for (int v = 0; v < 4096; ++v) value[v] = static_cast<int16_t>(4095 - v);
+    Hsv16 pixel = {100, 40, 5000};
+    FrameRecord frame{};
+    frame.width = frame.height = frame.rowPitch = 1;
+    ApplyHsvCurves(frame, &pixel, hue.data(), saturation.data(), value.data());
+    EXPECT_EQ(pixel.hue, 300);
+    EXPECT_EQ(pixel.saturation, 2);
+    EXPECT_EQ(pixel.value, 0);  // value clamped to 4095 first
+}
+
+TEST(Appliers, RgbAndCmykMapEachByteThroughItsOwnColumnAndSkipTails) {
+    uint8_t rgbBlock[768], cmykBlock[1024];
+    for (int v = 0; v < 256; ++v) {
+        for (int k = 0; k < 3; ++k) rgbBlock[3 * v + k] = static_cast<uint8_t>(v + k + 1);
+        for (int k = 0; k < 4; ++k) cmykBlock[4 * v + k] = static_cast<uint8_t>(v ^ (k + 1));
+    }
+    FrameRecord frame{};
+    frame.width = 1;
+    frame.height = 2;
+    frame.rowPitch = 2;
+    Rgb24 rgb[4] = {{10, 20, 30}, {1, 1, 1}, {40, 50, 60}, {2, 2, 2}};
+    ApplyRgbCurves(frame, rgb, rgbBlock);
+    EXPECT_EQ(rgb[0].blue, 11);
+    EXPECT_EQ(rgb[0].green, 22);
+    EXPECT_EQ(rgb[0].red, 33);
+    EXPECT_EQ(rgb[2].red, 63);
+    EXPECT_EQ(rgb[1].blue, 1);  // tail
+    EXPECT_EQ(rgb[3].red, 2);   // tail
+    Cmyk32 cmyk[4] = {{8, 8, 8, 8}, {9, 9, 9, 9}, {0, 0, 0, 0}, {7, 7, 7, 7}};
+    ApplyCmykCurves(frame, cmyk, cmykBlock);
+    EXPECT_EQ(cmyk[0].c, 9);
+    EXPECT_EQ(cmyk[0].m, 10);
+    EXPECT_EQ(cmyk[0].y, 11);
+    EXPECT_EQ(cmyk[0].k, 12);
+    EXPECT_EQ(cmyk[1].c, 9);  // tail
+    EXPECT_EQ(cmyk[3].k, 7);  // tail
+}
+
+TEST(CurveSetBuild, BlocksFollowTheChainPerModel) {
+    testing::FakeHost host;
+    stageTable.stages[0].type = kStageYcbcr;
+    stageTable.stages[1].type = kStageRgb;
+    stageTable.stages[1].tracks[0] = 10;
+    stageTable.stages[2].type = kStageYcbcr;
+    stageTable.stages[3].type = kStageRgb;
+    stageTable.stages[3].tracks[5] = -10;
+    chainState.stageCount = 4;
+    BuildCurves();
+    ASSERT_TRUE(CurvesMatchChain());
+    uint8_t expected[768];
+    BuildRgbCurves(stageTable.stages[1].tracks, expected);
+    EXPECT_EQ(0, std::memcmp(curveSet.rgbCurves, expected, 768));
+    BuildRgbCurves(stageTable.stages[3].tracks, expected);
+    EXPECT_EQ(0, std::memcmp(curveSet.rgbCurves + 768, expected, 768));
+}
+
+TEST(CurveSetBuild, StoredTracksOutOfRangeAreClampedForTheBuilderOnly) {
+    testing::FakeHost host;
+    stageTable.stages[0].tracks[1] = INT_MAX;  // R(lower)
+    stageTable.stages[0].tracks[2] = INT_MAX;  // R(upper)
+    stageTable.stages[0].tracks[3] = INT_MIN;  // R(gamm)
+    chainState.stageCount = 1;
+    BuildCurves();
+    ASSERT_TRUE(curveSet.built);
+    int32_t clamped[16] = {};
+    clamped[1] = 256;
+    clamped[2] = 256;
+    clamped[3] = -256;
+    uint8_t expected[768];
+    BuildRgbCurves(clamped, expected);
+    EXPECT_EQ(0, std::memcmp(curveSet.rgbCurves, expected, 768));
+    EXPECT_EQ(stageTable.stages[0].tracks[1], INT_MAX);  // the stored block is never changed
+}
+
+}  // namespace
+}  // namespace tonalith
