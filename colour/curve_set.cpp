@@ -1,5 +1,7 @@
 #include "colour/curve_set.h"
 
+#include <cstring>
+
 #include "colour/allocation.h"
 #include "curves/builders.h"
 #include "stages/stage_table.h"
@@ -19,73 +21,101 @@ void FreeCurves() {
     curveSet = CurveSet{};
 }
 
-void BuildCurves() {
-    FreeCurves();
+namespace {
 
-    const int32_t stageCount = chainState.stageCount;
-    size_t perModel[kStageTypeCount] = {};
-    for (int32_t s = 0; s < stageCount; ++s) {
-        const int32_t type = stageTable.stages[s].type;
-        if (IsKnownStageType(type)) ++perModel[type];
+// One model's blocks in chain order, with the clamped tracks each is built from.
+struct Layout {
+    int32_t count[kStageTypeCount] = {};
+    int32_t tracks[kStageTypeCount][10][kTrackCount] = {};
+};
+
+Layout LayoutOfChain() {
+    Layout layout;
+    for (int32_t s = 0; s < chainState.stageCount; ++s) {
+        const StageRecord& stage = stageTable.stages[s];
+        if (!IsKnownStageType(stage.type)) continue;  // skipped alike by the frame walk
+        // The builders get a clamped copy: a stored block may carry anything, and the builders
+        // divide by and index with these values. The stored block itself is never changed.
+        int32_t* tracks = layout.tracks[stage.type][layout.count[stage.type]++];
+        ClampTracksForModel(stage.type, stage.tracks, tracks);
     }
+    return layout;
+}
 
-    CurveSet next;
-    next.rgbCurves = static_cast<uint8_t*>(AllocateBuffer(perModel[kStageRgb] * kRgbBlockBytes));
-    next.ycCurves = static_cast<int16_t*>(AllocateBuffer(perModel[kStageYcbcr] * kYcBlockBytes));
-    next.cmykCurves =
-        static_cast<uint8_t*>(AllocateBuffer(perModel[kStageCmyk] * kCmykBlockBytes));
-    next.hueCurves = static_cast<int16_t*>(AllocateBuffer(perModel[kStageHsv] * kHueBlockBytes));
-    next.saturationCurves =
-        static_cast<int16_t*>(AllocateBuffer(perModel[kStageHsv] * kSaturationBlockBytes));
-    next.valueCurves =
-        static_cast<int16_t*>(AllocateBuffer(perModel[kStageHsv] * kValueBlockBytes));
-    if (!next.rgbCurves || !next.ycCurves || !next.cmykCurves || !next.hueCurves ||
-        !next.saturationCurves || !next.valueCurves) {
-        // All or nothing: no half-built set is ever walked.
-        curveSet = next;
-        FreeCurves();
+void BuildBlock(CurveSet& set, int32_t type, int32_t block, const int32_t* tracks) {
+    const size_t m = static_cast<size_t>(block);
+    switch (type) {
+        case kStageRgb:
+            BuildRgbCurves(tracks, set.rgbCurves + m * kRgbBlockEntries);
+            break;
+        case kStageYcbcr:
+            BuildYcCurves(tracks, set.ycCurves + m * kYcBlockEntries);
+            break;
+        case kStageCmyk:
+            BuildCmykCurves(tracks, set.cmykCurves + m * kCmykBlockEntries);
+            break;
+        default:
+            BuildHsvCurves(tracks, set.hueCurves + m * kHueBlockEntries,
+                           set.saturationCurves + m * kSaturationBlockEntries,
+                           set.valueCurves + m * kValueBlockEntries);
+            break;
+    }
+}
+
+bool SameShape(const CurveSet& set, const Layout& layout) {
+    if (!set.built) return false;
+    for (int type = 0; type < kStageTypeCount; ++type)
+        if (set.blockCount[type] != layout.count[type]) return false;
+    return true;
+}
+
+void RecordChain(CurveSet& set, const Layout& layout) {
+    set.stageCount = chainState.stageCount;
+    for (int32_t s = 0; s < chainState.stageCount; ++s) set.stageTypes[s] = stageTable.stages[s].type;
+    std::memcpy(set.blockCount, layout.count, sizeof(set.blockCount));
+    std::memcpy(set.blockTracks, layout.tracks, sizeof(set.blockTracks));
+    set.built = true;
+}
+
+}  // namespace
+
+void BuildCurves() {
+    const Layout layout = LayoutOfChain();
+
+    if (SameShape(curveSet, layout)) {
+        // A slider move or a model-preserving edit: the buffers fit as they are.
+        for (int type = 0; type < kStageTypeCount; ++type) {
+            for (int32_t m = 0; m < layout.count[type]; ++m) {
+                if (std::memcmp(curveSet.blockTracks[type][m], layout.tracks[type][m],
+                                sizeof(layout.tracks[type][m])) != 0)
+                    BuildBlock(curveSet, type, m, layout.tracks[type][m]);
+            }
+        }
+        RecordChain(curveSet, layout);
         return;
     }
 
-    uint8_t* rgb = next.rgbCurves;
-    int16_t* yc = next.ycCurves;
-    uint8_t* cmyk = next.cmykCurves;
-    int16_t* hue = next.hueCurves;
-    int16_t* saturation = next.saturationCurves;
-    int16_t* value = next.valueCurves;
-    for (int32_t s = 0; s < stageCount; ++s) {
-        const StageRecord& stage = stageTable.stages[s];
-        // The builders get a clamped copy: a stored block may carry anything, and the builders
-        // divide by and index with these values.
-        int32_t tracks[kTrackCount];
-        ClampTracksForModel(stage.type, stage.tracks, tracks);
-        switch (stage.type) {
-            case kStageRgb:
-                BuildRgbCurves(tracks, rgb);
-                rgb += kRgbBlockEntries;
-                break;
-            case kStageYcbcr:
-                BuildYcCurves(tracks, yc);
-                yc += kYcBlockEntries;
-                break;
-            case kStageCmyk:
-                BuildCmykCurves(tracks, cmyk);
-                cmyk += kCmykBlockEntries;
-                break;
-            case kStageHsv:
-                BuildHsvCurves(tracks, hue, saturation, value);
-                hue += kHueBlockEntries;
-                saturation += kSaturationBlockEntries;
-                value += kValueBlockEntries;
-                break;
-            default:  // skipped alike by the frame walk
-                break;
-        }
-        next.stageTypes[s] = stage.type;
-    }
-    next.stageCount = stageCount;
-    next.built = true;
+    FreeCurves();
+    const auto count = [&](int type) { return static_cast<size_t>(layout.count[type]); };
+    CurveSet next;
+    next.rgbCurves = static_cast<uint8_t*>(AllocateBuffer(count(kStageRgb) * kRgbBlockBytes));
+    next.ycCurves = static_cast<int16_t*>(AllocateBuffer(count(kStageYcbcr) * kYcBlockBytes));
+    next.cmykCurves = static_cast<uint8_t*>(AllocateBuffer(count(kStageCmyk) * kCmykBlockBytes));
+    next.hueCurves = static_cast<int16_t*>(AllocateBuffer(count(kStageHsv) * kHueBlockBytes));
+    next.saturationCurves =
+        static_cast<int16_t*>(AllocateBuffer(count(kStageHsv) * kSaturationBlockBytes));
+    next.valueCurves = static_cast<int16_t*>(AllocateBuffer(count(kStageHsv) * kValueBlockBytes));
     curveSet = next;
+    if (!next.rgbCurves || !next.ycCurves || !next.cmykCurves || !next.hueCurves ||
+        !next.saturationCurves || !next.valueCurves) {
+        // All or nothing: no half-built set is ever walked.
+        FreeCurves();
+        return;
+    }
+    for (int type = 0; type < kStageTypeCount; ++type)
+        for (int32_t m = 0; m < layout.count[type]; ++m)
+            BuildBlock(curveSet, type, m, layout.tracks[type][m]);
+    RecordChain(curveSet, layout);
 }
 
 bool CurvesMatchChain() {

@@ -32,12 +32,18 @@ struct CurveSet {
     bool built = false;
     int32_t stageCount = 0;
     int32_t stageTypes[10] = {};
+    // Per model, how many blocks there are and the (clamped) tracks each block was built from,
+    // so that a rebuild after a slider move recomputes only the block that changed.
+    int32_t blockCount[4] = {};
+    int32_t blockTracks[4][10][16] = {};
 };
 
 extern CurveSet curveSet;
 
-// Rebuilds every block from the whole stage table. All or nothing: if any buffer cannot be had,
-// no CurveSet remains and frames are left untouched until a later build succeeds.
+// Brings every block up to date with the whole stage table. All or nothing: if any buffer cannot
+// be had, no CurveSet remains and frames are left untouched until a later build succeeds.
+// When the chain keeps its shape (the same number of stages of each model), the buffers are kept
+// and only blocks whose tracks changed are rebuilt; the result is the same as a full build.
 void BuildCurves();
 // Frees the six buffers and forgets them.
 void FreeCurves();

@@ -4,6 +4,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
-cmake --preset linux -S "$root" >/dev/null
-cmake --build "$root/build/linux" -j "$(nproc)" --target tonalith tonalith_plugin
+(cd "$root" && cmake --preset linux >/dev/null &&
+    cmake --build build/linux -j "$(nproc)" --target tonalith tonalith_plugin)
 "$root/build/linux/cli/tonalith" demo "$@"
