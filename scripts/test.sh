@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every suite: the native and 32-bit test suites, the Windows DLL and
-# its export/import check, the plug-in library's export check, and the Win32 controls under Wine.
-# Usage: scripts/test.sh            (everything)
+# Builds every preset and runs every suite: the native and 32-bit test suites, the whole suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer (with allocation faults), the
+# Windows DLL and its export/import check, the plug-in library's export check, the Win32 controls
+# under Wine, and a bounded run of every fuzzer (FUZZ_SECONDS each, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -56,6 +57,9 @@ fi
 build_preset linux32
 run_suite linux32
 
+build_preset sanitize
+run_suite sanitize
+
 build_preset mingw
 step "Windows DLL check"
 if bash scripts/check-dll.sh build/mingw/tonalith.dll; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
@@ -64,6 +68,9 @@ if [ -f scripts/wine-check.sh ]; then
     step "Win32 controls under Wine"
     if bash scripts/wine-check.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 fi
+
+step "bounded fuzzing"
+if bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 echo
 echo "total: $passed passed, $failed failed"

@@ -1,0 +1,120 @@
+// Builds with allocation faults let every allocation of a curve build and of a frame fail in
+// turn: the plug-in must degrade to a safe result, never to a crash or a half-built curve set.
+#include <gtest/gtest.h>
+
+#if defined(TONALITH_ALLOCATION_FAULTS)
+
+#include <vector>
+
+#include "colour/allocation.h"
+#include "colour/curve_set.h"
+#include "fake_host.h"
+#include "stages/stage_table.h"
+
+namespace tonalith {
+namespace {
+
+class AllocationFailure : public ::testing::Test {
+protected:
+    testing::FakeHost host;
+    testing::TestFrame frame{6, 4, 9};
+
+    void SetUp() override {
+        frame.FillPattern(3);
+        const int32_t types[] = {kStageHsv, kStageRgb, kStageCmyk, kStageYcbcr, kStageHsv};
+        for (int s = 0; s < 5; ++s) {
+            stageTable.stages[s].type = types[s];
+            stageTable.stages[s].tracks[1 + s] = 30;
+        }
+        chainState.stageCount = 5;
+    }
+    void TearDown() override { SetAllocationFault(0); }
+
+    // How many allocations `run` makes when none fails.
+    template <typename Run>
+    uint64_t CountAllocations(Run run) {
+        SetAllocationFault(0);
+        run();
+        return SetAllocationFault(0);
+    }
+};
+
+TEST_F(AllocationFailure, EveryFailingAllocationOfABuildLeavesNoCurveSet) {
+    const uint64_t allocations = CountAllocations([] {
+        FreeCurves();
+        BuildCurves();
+    });
+    ASSERT_GE(allocations, 6u);
+    for (uint64_t n = 1; n <= allocations; ++n) {
+        FreeCurves();
+        SetAllocationFault(n);
+        BuildCurves();
+        SetAllocationFault(0);
+        EXPECT_FALSE(curveSet.built) << "allocation " << n;
+        EXPECT_EQ(curveSet.saturationCurves, nullptr) << "allocation " << n;
+        EXPECT_FALSE(CurvesMatchChain());
+        // The next build that can allocate works.
+        BuildCurves();
+        EXPECT_TRUE(CurvesMatchChain()) << "allocation " << n;
+    }
+}
+
+TEST_F(AllocationFailure, EveryFailingAllocationOfAFrameLeavesTheFrameUntouched) {
+    // The first frame builds the curves; count a frame's own allocations after that.
+    host.Process(frame.record);
+    frame.FillPattern(3);
+    const std::vector<YcPixel> pristine = frame.pixels;
+    const uint64_t allocations = CountAllocations([&] { host.Process(frame.record); });
+    ASSERT_GE(allocations, 3u);  // RGB24, CMYK32 and HSV16 working buffers
+    std::vector<YcPixel> corrected = frame.pixels;
+
+    for (uint64_t n = 1; n <= allocations; ++n) {
+        frame.pixels = pristine;
+        SetAllocationFault(n);
+        EXPECT_EQ(host.Process(frame.record), 1);
+        SetAllocationFault(0);
+        for (size_t i = 0; i < pristine.size(); ++i) {
+            ASSERT_EQ(frame.pixels[i].y, pristine[i].y) << "allocation " << n << " pixel " << i;
+            ASSERT_EQ(frame.pixels[i].cb, pristine[i].cb) << "allocation " << n << " pixel " << i;
+            ASSERT_EQ(frame.pixels[i].cr, pristine[i].cr) << "allocation " << n << " pixel " << i;
+        }
+    }
+    // And the next frame is corrected as before.
+    frame.pixels = pristine;
+    host.Process(frame.record);
+    for (size_t i = 0; i < pristine.size(); ++i) ASSERT_EQ(frame.pixels[i].y, corrected[i].y) << i;
+}
+
+TEST_F(AllocationFailure, FailedBuildInsideAFrameLeavesItUntouchedAndTheNextFrameRebuilds) {
+    const std::vector<YcPixel> pristine = frame.pixels;
+    const uint64_t allocations = CountAllocations([&] { host.Process(frame.record); });
+    const std::vector<YcPixel> corrected = frame.pixels;
+    for (uint64_t n = 1; n <= allocations; ++n) {
+        FreeCurves();
+        chainState.curvesDirty = -1;
+        frame.pixels = pristine;
+        SetAllocationFault(n);
+        EXPECT_EQ(host.Process(frame.record), 1);
+        SetAllocationFault(0);
+        // Whether the curve build or a working buffer failed, nothing of the frame changed.
+        for (size_t i = 0; i < pristine.size(); ++i)
+            ASSERT_EQ(frame.pixels[i].cr, pristine[i].cr) << "allocation " << n << " pixel " << i;
+        frame.pixels = pristine;
+        host.Process(frame.record);
+        EXPECT_EQ(frame.pixels[0].y, corrected[0].y) << "allocation " << n;
+        EXPECT_TRUE(CurvesMatchChain());
+    }
+}
+
+TEST_F(AllocationFailure, CallbacksStillReturnOne) {
+    SetAllocationFault(1);
+    EXPECT_EQ(host.Update(), 1);
+    SetAllocationFault(1);
+    EXPECT_EQ(host.Process(frame.record), 1);
+    SetAllocationFault(0);
+}
+
+}  // namespace
+}  // namespace tonalith
+
+#endif
