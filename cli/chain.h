@@ -1,0 +1,73 @@
+// Chains as the command-line host reads and writes them: the 680-byte block the host stores with
+// its project, and a readable JSON form, told apart by content.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tonalith::cli {
+
+// Every failure the tool reports: one line, naming the file and the problem.
+struct CliError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+constexpr int kTracks = 16;
+constexpr int kMaxChainStages = 10;
+constexpr size_t kBlockSize = 680;
+constexpr size_t kRecordSize = 68;
+
+enum Model : int32_t { kRgb = 0, kYcbcr = 1, kCmyk = 2, kHsv = 3 };
+constexpr int kModelCount = 4;
+
+struct Stage {
+    int32_t type = kRgb;
+    std::array<int32_t, kTracks> tracks{};
+};
+
+struct Chain {
+    std::vector<Stage> stages;  // 1..10
+};
+
+using Block = std::array<uint8_t, kBlockSize>;
+
+struct TrackRange {
+    int32_t low, high;
+};
+
+const char* ModelName(int32_t type);  // "RGB", "YCbCr", "CMYK", "HSV", or "type N"
+int32_t ModelFromName(const std::string& name);  // -1 when unknown (case-insensitive)
+// The slider label of a track under a model, trailing spaces trimmed ("" for RGB track 15).
+std::string TrackLabel(int32_t type, int track);
+bool LabelIsUnique(int32_t type, int track);
+// The range a stored value may take: the host's slider range narrowed by the model's limits.
+TrackRange ModelRange(int32_t type, int track);
+
+Block ToBlock(const Chain& chain);
+// Takes a block as a host would store it: records up to the last one holding anything.
+Chain FromBlock(const uint8_t* data, size_t size, const std::string& source);
+Chain ParseChainJson(const std::string& text, const std::string& source);
+// Canonical JSON; refuses what JSON cannot carry (unknown types, values outside range).
+std::string ChainToJson(const Chain& chain, const std::string& source);
+// "HSV: H(offs)=30, S(con2)=64"
+Stage ParseStageSpec(const std::string& spec);
+
+enum class ChainForm { kBlock, kJson };
+struct LoadedChain {
+    Chain chain;
+    ChainForm form;
+};
+LoadedChain LoadChainFile(const std::string& path);
+// Chooses the form by content: JSON text begins with '{' and holds no NUL byte.
+LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source);
+
+// What the plug-in will do differently from what the chain says: values it clamps, stages it
+// leaves out, types it skips. One line each, prefixed with the source name.
+std::vector<std::string> ChainWarnings(const Chain& chain, const std::string& source);
+// A table of the chain with labels, for `chain show`.
+std::string FormatChainTable(const Chain& chain);
+
+}  // namespace tonalith::cli

@@ -1,0 +1,173 @@
+#include "cli/host_conversions.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tonalith::cli {
+namespace {
+
+// BT.601 luma weights.
+constexpr double kKr = 0.299;
+constexpr double kKb = 0.114;
+constexpr double kKg = 1.0 - kKr - kKb;
+
+// Fixed point with 16 fraction bits. The 8-bit pair folds the 4095/255 scale into its weights so
+// each output is one multiply-add per input and a rounding shift: loops the compiler vectorises.
+constexpr int kShift = 16;
+constexpr int32_t kHalf = 1 << (kShift - 1);
+constexpr int32_t Fixed(double value) {
+    const double scaled = value * (1 << kShift);
+    return static_cast<int32_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+}
+
+constexpr double kUp = 4095.0 / 255.0;
+constexpr int32_t kYr = Fixed(kKr * kUp);
+constexpr int32_t kYg = Fixed(kKg * kUp);
+constexpr int32_t kYb = Fixed(kKb * kUp);
+// Chroma weights of each row sum to zero exactly, so every grey gets Cb = Cr = 0.
+constexpr int32_t kCbR = Fixed(-0.5 * kKr / (1.0 - kKb) * kUp);
+constexpr int32_t kCbB = Fixed(0.5 * kUp);
+constexpr int32_t kCbG = -kCbR - kCbB;
+constexpr int32_t kCrB = Fixed(-0.5 * kKb / (1.0 - kKr) * kUp);
+constexpr int32_t kCrR = Fixed(0.5 * kUp);
+constexpr int32_t kCrG = -kCrR - kCrB;
+
+constexpr double kDown = 255.0 / 4095.0;
+constexpr int32_t kRy = Fixed(kDown);
+constexpr int32_t kRcr = Fixed(2.0 * (1.0 - kKr) * kDown);
+constexpr int32_t kGcb = Fixed(2.0 * (1.0 - kKb) * kKb / kKg * kDown);
+constexpr int32_t kGcr = Fixed(2.0 * (1.0 - kKr) * kKr / kKg * kDown);
+constexpr int32_t kBcb = Fixed(2.0 * (1.0 - kKb) * kDown);
+
+inline int32_t Clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : (v > high ? high : v); }
+
+int16_t RoundClamp(double v, int low, int high) {
+    return static_cast<int16_t>(std::clamp<long>(std::lround(v), low, high));
+}
+
+}  // namespace
+
+int32_t TONALITH_CALL HostRgbToYc(YcPixel* destination, const void* source, int32_t pixelCount) {
+    const auto* bgr = static_cast<const uint8_t*>(source);
+    for (int32_t i = 0; i < pixelCount; ++i) {
+        const int32_t b = bgr[3 * i], g = bgr[3 * i + 1], r = bgr[3 * i + 2];
+        const int32_t y = (kYr * r + kYg * g + kYb * b + kHalf) >> kShift;
+        const int32_t cb = (kCbR * r + kCbG * g + kCbB * b + kHalf) >> kShift;
+        const int32_t cr = (kCrR * r + kCrG * g + kCrB * b + kHalf) >> kShift;
+        destination[i].y = static_cast<int16_t>(Clamp(y, 0, 4095));
+        destination[i].cb = static_cast<int16_t>(Clamp(cb, -2048, 2047));
+        destination[i].cr = static_cast<int16_t>(Clamp(cr, -2048, 2047));
+    }
+    return 1;
+}
+
+int32_t TONALITH_CALL HostYcToRgb(void* destination, const YcPixel* source, int32_t pixelCount) {
+    auto* bgr = static_cast<uint8_t*>(destination);
+    for (int32_t i = 0; i < pixelCount; ++i) {
+        // Any int16 may arrive; the products stay far inside int32.
+        const int32_t y = kRy * source[i].y + kHalf;
+        const int32_t cb = source[i].cb, cr = source[i].cr;
+        const int32_t r = (y + kRcr * cr) >> kShift;
+        const int32_t g = (y - kGcb * cb - kGcr * cr) >> kShift;
+        const int32_t b = (y + kBcb * cb) >> kShift;
+        bgr[3 * i] = static_cast<uint8_t>(Clamp(b, 0, 255));
+        bgr[3 * i + 1] = static_cast<uint8_t>(Clamp(g, 0, 255));
+        bgr[3 * i + 2] = static_cast<uint8_t>(Clamp(r, 0, 255));
+    }
+    return 1;
+}
+
+namespace {
+
+// Limited range on the YC scale: black at 16/255 of it, luma spanning 219/255, chroma 224/255.
+constexpr double kBlack = 16.0 * 4095.0 / 255.0;
+constexpr double kLumaSpan = 219.0 / 255.0;
+constexpr double kChromaSpan = 224.0 / 255.0;
+constexpr int32_t kLimBlack = Fixed(kBlack);
+constexpr int32_t kLimYr = Fixed(kKr * kUp * kLumaSpan);
+constexpr int32_t kLimYg = Fixed(kKg * kUp * kLumaSpan);
+constexpr int32_t kLimYb = Fixed(kKb * kUp * kLumaSpan);
+constexpr int32_t kLimCbR = Fixed(-0.5 * kKr / (1.0 - kKb) * kUp * kChromaSpan);
+constexpr int32_t kLimCbB = Fixed(0.5 * kUp * kChromaSpan);
+constexpr int32_t kLimCbG = -kLimCbR - kLimCbB;
+constexpr int32_t kLimCrB = Fixed(-0.5 * kKb / (1.0 - kKr) * kUp * kChromaSpan);
+constexpr int32_t kLimCrR = Fixed(0.5 * kUp * kChromaSpan);
+constexpr int32_t kLimCrG = -kLimCrR - kLimCrB;
+constexpr double kLimDown = kDown / kLumaSpan, kLimDownC = kDown / kChromaSpan;
+constexpr int32_t kLimRy = Fixed(kLimDown);
+constexpr int32_t kLimOffset = Fixed(kBlack * kLimDown);
+constexpr int32_t kLimRcr = Fixed(2.0 * (1.0 - kKr) * kLimDownC);
+constexpr int32_t kLimGcb = Fixed(2.0 * (1.0 - kKb) * kKb / kKg * kLimDownC);
+constexpr int32_t kLimGcr = Fixed(2.0 * (1.0 - kKr) * kKr / kKg * kLimDownC);
+constexpr int32_t kLimBcb = Fixed(2.0 * (1.0 - kKb) * kLimDownC);
+
+}  // namespace
+
+int32_t TONALITH_CALL HostRgbToYcLimited(YcPixel* destination, const void* source, int32_t pixelCount) {
+    const auto* bgr = static_cast<const uint8_t*>(source);
+    for (int32_t i = 0; i < pixelCount; ++i) {
+        const int32_t b = bgr[3 * i], g = bgr[3 * i + 1], r = bgr[3 * i + 2];
+        const int32_t y = (kLimBlack + kLimYr * r + kLimYg * g + kLimYb * b + kHalf) >> kShift;
+        const int32_t cb = (kLimCbR * r + kLimCbG * g + kLimCbB * b + kHalf) >> kShift;
+        const int32_t cr = (kLimCrR * r + kLimCrG * g + kLimCrB * b + kHalf) >> kShift;
+        destination[i].y = static_cast<int16_t>(Clamp(y, 0, 4095));
+        destination[i].cb = static_cast<int16_t>(Clamp(cb, -2048, 2047));
+        destination[i].cr = static_cast<int16_t>(Clamp(cr, -2048, 2047));
+    }
+    return 1;
+}
+
+int32_t TONALITH_CALL HostYcToRgbLimited(void* destination, const YcPixel* source, int32_t pixelCount) {
+    auto* bgr = static_cast<uint8_t*>(destination);
+    for (int32_t i = 0; i < pixelCount; ++i) {
+        const int32_t y = kLimRy * source[i].y - kLimOffset + kHalf;
+        const int32_t cb = source[i].cb, cr = source[i].cr;
+        const int32_t r = (y + kLimRcr * cr) >> kShift;
+        const int32_t g = (y - kLimGcb * cb - kLimGcr * cr) >> kShift;
+        const int32_t b = (y + kLimBcb * cb) >> kShift;
+        bgr[3 * i] = static_cast<uint8_t>(Clamp(b, 0, 255));
+        bgr[3 * i + 1] = static_cast<uint8_t>(Clamp(g, 0, 255));
+        bgr[3 * i + 2] = static_cast<uint8_t>(Clamp(r, 0, 255));
+    }
+    return 1;
+}
+
+YcPixel Rgb16ToYc(uint16_t red, uint16_t green, uint16_t blue) {
+    constexpr double k = 4095.0 / 65535.0;
+    const double y = kKr * red + kKg * green + kKb * blue;
+    return YcPixel{RoundClamp(y * k, 0, 4095),
+                   RoundClamp((blue - y) / (2.0 * (1.0 - kKb)) * k, -2048, 2047),
+                   RoundClamp((red - y) / (2.0 * (1.0 - kKr)) * k, -2048, 2047)};
+}
+
+void YcToRgb16(const YcPixel& yc, uint16_t& red, uint16_t& green, uint16_t& blue) {
+    constexpr double k = 65535.0 / 4095.0;
+    const double y = yc.y * k, cb = yc.cb * k, cr = yc.cr * k;
+    const auto out = [](double v) {
+        return static_cast<uint16_t>(std::clamp<long>(std::lround(v), 0, 65535));
+    };
+    red = out(y + 2.0 * (1.0 - kKr) * cr);
+    green = out(y - 2.0 * (1.0 - kKb) * kKb / kKg * cb - 2.0 * (1.0 - kKr) * kKr / kKg * cr);
+    blue = out(y + 2.0 * (1.0 - kKb) * cb);
+}
+
+VideoLevels::VideoLevels(int bitDepth) : bitDepth_(bitDepth) {
+    const int codes = 1 << bitDepth;
+    const int maxCode = codes - 1;
+    mask_ = static_cast<unsigned>(maxCode);
+    const double scale = 4095.0 / maxCode, centre = codes / 2;
+    lumaIn_.resize(codes);
+    chromaIn_.resize(codes);
+    for (int code = 0; code < codes; ++code) {
+        lumaIn_[code] = RoundClamp(code * scale, 0, 4095);
+        chromaIn_[code] = RoundClamp((code - centre) * scale, -2048, 2047);
+    }
+    lumaOut_.resize(4096);
+    chromaOut_.resize(4096);
+    for (int v = 0; v < 4096; ++v) {
+        lumaOut_[v] = static_cast<uint16_t>(std::clamp<long>(std::lround(v / scale), 0, maxCode));
+        chromaOut_[v] = static_cast<uint16_t>(std::clamp<long>(std::lround((v - 2048) / scale + centre), 0, maxCode));
+    }
+}
+
+}  // namespace tonalith::cli

@@ -1,0 +1,33 @@
+// Pictures in and out: PNG (8 and 16 bit, any colour type) and JPEG in, PNG out.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tonalith::cli {
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    int channels = 3;  // 1 grey, 2 grey+alpha, 3 RGB, 4 RGBA
+    int bitDepth = 8;  // 8 or 16
+    std::vector<uint16_t> samples;  // row-major, interleaved
+
+    uint16_t& At(int x, int y, int c) { return samples[(static_cast<size_t>(y) * width + x) * channels + c]; }
+    uint16_t At(int x, int y, int c) const { return samples[(static_cast<size_t>(y) * width + x) * channels + c]; }
+    bool HasAlpha() const { return channels == 2 || channels == 4; }
+};
+
+constexpr int64_t kMaxImagePixels = 1 << 28;
+
+enum class FileKind { kPng, kJpeg, kY4m, kUnknown };
+FileKind SniffKind(const unsigned char* head, size_t size);
+
+// Palette and low-bit grey are expanded, a tRNS chunk becomes alpha; JPEG gives 8-bit RGB or grey.
+Image ReadImage(const std::string& path);
+// Writes 8- or 16-bit PNG; `name` is only for messages.
+void WritePng(std::FILE* file, const Image& image, const std::string& name);
+
+}  // namespace tonalith::cli

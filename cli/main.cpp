@@ -1,0 +1,237 @@
+// tonalith: applies saved chains to pictures and to YUV4MPEG2 video through the plug-in.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "cli/chain.h"
+#include "cli/image_io.h"
+#include "cli/output_file.h"
+#include "cli/picture.h"
+#include "cli/plugin_host.h"
+#include "cli/y4m.h"
+
+namespace tonalith::cli {
+
+extern const char* const kDefaultChainJson;
+extern const char* const kDefaultChainName;
+
+namespace {
+
+struct Named {
+    Chain chain;
+    std::string source;
+};
+
+Named ResolveChain(const std::optional<std::string>& path, const std::vector<std::string>& stageSpecs) {
+    if (!stageSpecs.empty()) {
+        if (path) throw CliError("give either a CHAIN file or --stage options, not both");
+        if (stageSpecs.size() > kMaxChainStages) throw CliError("a chain has at most 10 stages");
+        Named named{{}, "--stage"};
+        for (const auto& spec : stageSpecs) named.chain.stages.push_back(ParseStageSpec(spec));
+        return named;
+    }
+    if (!path) throw CliError("no chain: give a CHAIN file or --stage 'MODEL: LABEL=VALUE, ...'");
+    return {LoadChainFile(*path).chain, *path};
+}
+
+void Warn(const Chain& chain, const std::string& source) {
+    for (const auto& line : ChainWarnings(chain, source)) std::fprintf(stderr, "tonalith: warning: %s\n", line.c_str());
+}
+
+std::string PluginPath(const std::string& option) { return option.empty() ? DefaultPluginPath() : option; }
+
+void WriteText(const std::string& path, const std::string& text) {
+    OutputFile out(path);
+    out.Write(text.data(), text.size());
+    out.Commit();
+}
+
+void WriteImage(const std::string& path, const Image& image) {
+    OutputFile out(path);
+    WritePng(out.get(), image, out.name());
+    out.Commit();
+}
+
+int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin) {
+    const size_t wanted = stages.empty() ? 3 : 2;
+    if (args.size() != wanted)
+        throw CliError(stages.empty() ? "apply needs CHAIN IN OUT" : "apply with --stage needs IN OUT");
+    const std::optional<std::string> chainPath = stages.empty() ? std::optional<std::string>(args[0]) : std::nullopt;
+    const std::string& input = args[wanted - 2];
+    const std::string& output = args[wanted - 1];
+    RefuseOverwritingInput(input, output);
+    if (chainPath) RefuseOverwritingInput(*chainPath, output);
+    const Named named = ResolveChain(chainPath, stages);
+    Warn(named.chain, named.source);
+
+    FileKind kind = FileKind::kY4m;
+    if (input != "-") {
+        std::FILE* probe = std::fopen(input.c_str(), "rb");
+        if (!probe) throw CliError(input + ": cannot open: " + std::strerror(errno));
+        unsigned char head[16];
+        const size_t got = std::fread(head, 1, sizeof head, probe);
+        std::fclose(probe);
+        kind = SniffKind(head, got);
+        if (kind == FileKind::kUnknown)
+            throw CliError(input + (got == 0 ? ": the file is empty" : ": not a PNG or JPEG picture or a YUV4MPEG2 stream"));
+    }
+    if (kind != FileKind::kY4m) {
+        Image image = ReadImage(input);
+        PluginHost host(PluginPath(plugin));
+        host.SetChain(ToBlock(named.chain));
+        ApplyToImage(host, image);
+        WriteImage(output, image);
+        return 0;
+    }
+    std::FILE* in = input == "-" ? stdin : std::fopen(input.c_str(), "rb");
+    if (!in) throw CliError(input + ": cannot open: " + std::strerror(errno));
+    struct Closer {
+        std::FILE* f;
+        ~Closer() {
+            if (f != stdin) std::fclose(f);
+        }
+    } closer{in};
+    PluginHost host(PluginPath(plugin));
+    host.SetChain(ToBlock(named.chain));
+    OutputFile out(output);
+    ProcessY4m(in, input == "-" ? "standard input" : input, out, host, isatty(STDERR_FILENO) != 0);
+    out.Commit();
+    return 0;
+}
+
+int Show(const std::optional<std::string>& path, const std::vector<std::string>& stages) {
+    const Named named = ResolveChain(path, stages);
+    std::cout << FormatChainTable(named.chain);
+    for (const auto& line : ChainWarnings(named.chain, named.source)) std::cout << "warning: " << line << "\n";
+    return 0;
+}
+
+int Convert(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& to) {
+    const size_t wanted = stages.empty() ? 2 : 1;
+    if (args.size() != wanted) throw CliError(stages.empty() ? "convert needs IN OUT" : "convert with --stage needs OUT");
+    const std::string& output = args.back();
+    ChainForm target = ChainForm::kBlock;
+    std::string source = "--stage";
+    Chain chain;
+    if (stages.empty()) {
+        RefuseOverwritingInput(args[0], output);
+        LoadedChain loaded = LoadChainFile(args[0]);
+        chain = loaded.chain;
+        source = args[0];
+        target = loaded.form == ChainForm::kJson ? ChainForm::kBlock : ChainForm::kJson;
+    } else {
+        chain = ResolveChain(std::nullopt, stages).chain;
+        target = ChainForm::kJson;
+    }
+    if (to == "json") target = ChainForm::kJson;
+    else if (to == "block") target = ChainForm::kBlock;
+    if (target == ChainForm::kJson) {
+        WriteText(output, ChainToJson(chain, source));
+    } else {
+        const Block block = ToBlock(chain);
+        WriteText(output, std::string(block.begin(), block.end()));
+    }
+    return 0;
+}
+
+int Curves(const std::optional<std::string>& path, const std::vector<std::string>& stages, const std::string& output,
+           const std::string& plugin) {
+    if (path) RefuseOverwritingInput(*path, output);
+    const Named named = ResolveChain(path, stages);
+    Warn(named.chain, named.source);
+    PluginHost host(PluginPath(plugin));
+    const auto panels = ProbeCurves(host, named.chain);
+    WriteText(output, CurvesSvg(panels, "Tonalith curves: " + std::filesystem::path(named.source).filename().string()));
+    return 0;
+}
+
+int Demo(const std::string& folder, const std::optional<std::string>& chainPath, const std::string& plugin) {
+    Named named = chainPath ? Named{LoadChainFile(*chainPath).chain, *chainPath}
+                            : Named{ParseChainJson(kDefaultChainJson, kDefaultChainName), kDefaultChainName};
+    Warn(named.chain, named.source);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw CliError(folder + ": cannot create the folder: " + error.message());
+    const std::filesystem::path dir(folder);
+    const Image before = MakeTestPicture(480, 320);
+    Image after = before;
+    PluginHost host(PluginPath(plugin));
+    host.SetChain(ToBlock(named.chain));
+    ApplyToImage(host, after);
+    const auto panels = ProbeCurves(host, named.chain);
+    const std::string paths[] = {(dir / "before.png").string(), (dir / "after.png").string(),
+                                 (dir / "side-by-side.png").string(), (dir / "curves.svg").string()};
+    WriteImage(paths[0], before);
+    WriteImage(paths[1], after);
+    WriteImage(paths[2], SideBySide(before, after));
+    WriteText(paths[3], CurvesSvg(panels, "Tonalith curves: " + named.source));
+    std::cout << "chain: " << named.source << "\n";
+    for (const auto& p : paths) std::cout << p << "\n";
+    return 0;
+}
+
+}  // namespace
+}  // namespace tonalith::cli
+
+int main(int argc, char** argv) {
+    using namespace tonalith::cli;
+    // A closed pipe is reported as a write error, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    CLI::App app{"tonalith: applies Tonalith chains to pictures and to YUV4MPEG2 video through the plug-in"};
+    app.require_subcommand(1);
+
+    std::string plugin;
+    std::vector<std::string> stages, args;
+    std::string output, to;
+    std::optional<std::string> chainPath;
+    const std::string stageHelp = "build the chain from the command line, e.g. 'HSV: H(offs)=30, S(con2)=64' (repeatable)";
+
+    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-' for a y4m pipe)");
+    apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage")->required();
+    apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
+    apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+
+    auto* chain = app.add_subcommand("chain", "show or convert chains");
+    chain->require_subcommand(1);
+    auto* show = chain->add_subcommand("show", "print a chain as a table with labels");
+    show->add_option("file", chainPath, "the chain (JSON or 680-byte block)");
+    show->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
+    auto* convert = chain->add_subcommand("convert", "convert between the JSON form and the 680-byte block");
+    convert->add_option("args", args, "IN OUT, or OUT with --stage")->required();
+    convert->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
+    convert->add_option("--to", to, "force the output form")->check(CLI::IsMember({"json", "block"}));
+
+    auto* curves = app.add_subcommand("curves", "draw each stage's curves as SVG");
+    curves->add_option("chain", chainPath, "the chain (JSON or 680-byte block)");
+    curves->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
+    curves->add_option("-o,--output", output, "the SVG file to write")->required();
+    curves->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+
+    std::string demoFolder = "tonalith-demo";
+    auto* demo = app.add_subcommand("demo", "apply a bundled chain to a built-in test picture");
+    demo->add_option("-o,--output", demoFolder, "output folder (default ./tonalith-demo)");
+    demo->add_option("--chain", chainPath, "use this chain instead of the bundled one");
+    demo->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+
+    CLI11_PARSE(app, argc, argv);
+    try {
+        if (*apply) return Apply(args, stages, plugin);
+        if (*show) return Show(chainPath, stages);
+        if (*convert) return Convert(args, stages, to);
+        if (*curves) return Curves(chainPath, stages, output, plugin);
+        if (*demo) return Demo(demoFolder, chainPath, plugin);
+    } catch (const CliError& e) {
+        std::fprintf(stderr, "tonalith: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tonalith: out of memory\n");
+        return 1;
+    }
+    return 2;
+}

@@ -1,0 +1,116 @@
+#include "cli/plugin_host.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+#include "cli/host_conversions.h"
+
+namespace tonalith::cli {
+
+PluginHost* PluginHost::active_ = nullptr;
+int32_t PluginHost::fileTag_ = 0;
+
+std::string ExecutableDirectory() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : self.parent_path().string();
+}
+
+std::string DefaultPluginPath() {
+    const std::filesystem::path dir = ExecutableDirectory();
+    const std::filesystem::path candidates[] = {dir / ".." / "tonalith.so", dir / "tonalith.so",
+                                                dir / ".." / "lib" / "tonalith" / "tonalith.so"};
+    for (const auto& candidate : candidates) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+    }
+    return (dir / ".." / "tonalith.so").lexically_normal().string();
+}
+
+PluginHost::PluginHost(const std::string& libraryPath) {
+    if (active_) throw CliError("internal: a plug-in is already loaded");
+    // A bare name would send dlopen through the library search path; the user means a file.
+    const std::string path = libraryPath.find('/') == std::string::npos ? "./" + libraryPath : libraryPath;
+    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_) throw CliError(libraryPath + ": cannot load the plug-in: " + dlerror());
+    using GetFilterTableFunction = FilterTable* (*)();
+    auto getTable = reinterpret_cast<GetFilterTableFunction>(dlsym(library_, "GetFilterTable"));
+    const FilterTable* table = getTable ? getTable() : nullptr;
+    std::string problem;
+    if (!getTable) problem = "it has no GetFilterTable export";
+    else if (!table) problem = "GetFilterTable returned no table";
+    else if (table->trackCount != 16 || table->extraDataSize != static_cast<int32_t>(kBlockSize) || !table->extraData)
+        problem = "its filter table is not a 16-track table with a 680-byte chain block";
+    else if (!table->processCallback || !table->initCallback || !table->exitCallback)
+        problem = "its filter table lacks a callback";
+    if (!problem.empty()) {
+        dlclose(library_);
+        throw CliError(libraryPath + ": not a Tonalith plug-in: " + problem);
+    }
+    active_ = this;
+    record_ = *table;
+    for (int t = 0; t < 16; ++t) trackValues_[t] = table->trackDefaults ? table->trackDefaults[t] : 0;
+    checkValues_[0] = table->checkCount > 0 && table->checkDefaults ? table->checkDefaults[0] : 1;
+    functions_.getCurrentFrame = &PluginHost::GetCurrentFrame;
+    functions_.getFileInfo = &PluginHost::GetFileInfo;
+    functions_.refreshTracks = &PluginHost::RefreshTracks;
+    functions_.queryRedraw = &PluginHost::QueryRedraw;
+    functions_.rgbToYc = &HostRgbToYc;
+    functions_.ycToRgb = &HostYcToRgb;
+    record_.trackValues = trackValues_.data();
+    record_.checkValues = checkValues_.data();
+    record_.hostFunctions = &functions_;
+    record_.instanceHandle = library_;
+    record_.initCallback(&record_);
+    initialised_ = true;
+}
+
+PluginHost::~PluginHost() {
+    if (initialised_) record_.exitCallback(&record_);
+    // The library stays loaded: the plug-in's static state outlives one host in tests, and
+    // unloading buys a command-line tool nothing.
+    active_ = nullptr;
+}
+
+void PluginHost::SetChain(const Block& block) {
+    std::memcpy(record_.extraData, block.data(), kBlockSize);
+    ++fileTag_;
+}
+
+void PluginHost::SetLimitedRange(bool limited) {
+    functions_.rgbToYc = limited ? &HostRgbToYcLimited : &HostRgbToYc;
+    functions_.ycToRgb = limited ? &HostYcToRgbLimited : &HostYcToRgb;
+}
+
+void PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch) {
+    FrameRecord frame{};
+    frame.pixels = pixels;
+    frame.width = width;
+    frame.height = height;
+    frame.rowPitch = rowPitch;
+    frame.frameNumber = frameNumber_++;
+    frame.editHandle = this;
+    record_.processCallback(&record_, &frame);
+}
+
+int32_t PluginHost::GetCurrentFrame(void* editHandle) {
+    const auto* host = static_cast<const PluginHost*>(editHandle);
+    return host ? host->frameNumber_ : 0;
+}
+
+int32_t PluginHost::GetFileInfo(void*, int32_t, FileInfoRecord* info) {
+    if (!info) return 0;
+    std::memset(info, 0, sizeof *info);
+    info->fileTag = fileTag_;
+    return 1;
+}
+
+// There are no sliders to show and no dialog to redraw.
+int32_t PluginHost::RefreshTracks(FilterTable*) { return 1; }
+int32_t PluginHost::QueryRedraw(FilterTable*) { return 0; }
+
+}  // namespace tonalith::cli

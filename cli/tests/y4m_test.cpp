@@ -1,0 +1,169 @@
+#include "cli/y4m.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "cli/host_conversions.h"
+
+namespace tonalith::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Stream {
+    std::string header;
+    std::vector<std::vector<uint16_t>> frames;  // planes Y, Cb, Cr
+    int depth;
+};
+
+std::string Serialise(const Stream& s) {
+    std::string out = s.header + "\n";
+    for (const auto& planes : s.frames) {
+        out += "FRAME\n";
+        for (uint16_t v : planes) {
+            out.push_back(static_cast<char>(v & 0xFF));
+            if (s.depth > 8) out.push_back(static_cast<char>(v >> 8));
+        }
+    }
+    return out;
+}
+
+// A stream whose frames run through every code of the depth (footroom and headroom included).
+Stream MakeStream(int depth, bool full, int width, int height, int frames) {
+    Stream s;
+    s.depth = depth;
+    const char* tag = depth == 8 ? "444" : depth == 10 ? "444p10" : depth == 12 ? "444p12" : "444p16";
+    s.header = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F25:1 Ip A1:1 C" + tag +
+               (full ? " XCOLORRANGE=FULL" : " XCOLORRANGE=LIMITED");
+    std::mt19937 random(static_cast<uint32_t>(depth));
+    const size_t area = static_cast<size_t>(width) * height;
+    int64_t next = 0;
+    for (int f = 0; f < frames; ++f) {
+        std::vector<uint16_t> planes(area * 3);
+        for (size_t i = 0; i < area; ++i, ++next) {
+            const int codes = 1 << depth;
+            planes[i] = static_cast<uint16_t>(next % codes);
+            planes[area + i] = static_cast<uint16_t>((next * 7 + 3) % codes);
+            planes[2 * area + i] = static_cast<uint16_t>(random() % codes);
+        }
+        s.frames.push_back(planes);
+    }
+    return s;
+}
+
+class Y4mTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tonalith-y4m-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs bytes through the plug-in with the chain; returns the output bytes.
+    std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr) {
+        const fs::path in = dir / "in.y4m", out = dir / "out.y4m";
+        std::ofstream(in, std::ios::binary) << bytes;
+        PluginHost host(TONALITH_PLUGIN_PATH);
+        host.SetChain(ToBlock(chain));
+        std::FILE* file = std::fopen(in.c_str(), "rb");
+        struct Closer {
+            std::FILE* f;
+            ~Closer() { std::fclose(f); }
+        } closer{file};
+        OutputFile output(out.string());
+        const int64_t count = ProcessY4m(file, "in.y4m", output, host, false);
+        output.Commit();
+        if (frames) *frames = count;
+        std::ifstream back(out, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(back)), std::istreambuf_iterator<char>());
+    }
+
+    std::string ErrorOf(const std::string& bytes) {
+        try {
+            Run(bytes, ZeroYcbcr());
+        } catch (const CliError& e) {
+            return e.what();
+        }
+        return "(no error)";
+    }
+
+    static Chain ZeroYcbcr() {
+        Chain chain;
+        chain.stages.resize(1);
+        chain.stages[0].type = kYcbcr;
+        return chain;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(Y4mTest, ZeroYcbcrChainPassesEightTenAndTwelveBitsExactly) {
+    for (int depth : {8, 10, 12})
+        for (bool full : {false, true}) {
+            const Stream stream = MakeStream(depth, full, 64, 48, 3);
+            const std::string bytes = Serialise(stream);
+            int64_t frames = 0;
+            EXPECT_EQ(Run(bytes, ZeroYcbcr(), &frames), bytes) << depth << (full ? " full" : " limited");
+            EXPECT_EQ(frames, 3);
+        }
+}
+
+TEST_F(Y4mTest, SixteenBitPassesWithinTheTwelveBitBound) {
+    for (bool full : {false, true}) {
+        const Stream stream = MakeStream(16, full, 64, 48, 2);
+        const std::string bytes = Serialise(stream);
+        const std::string out = Run(bytes, ZeroYcbcr());
+        ASSERT_EQ(out.size(), bytes.size());
+        const size_t start = stream.header.size() + 1;
+        int worst = 0;
+        for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+            if (bytes.compare(i, 5, "FRAME") == 0) i += 6;
+            const int a = static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8;
+            const int b = static_cast<uint8_t>(out[i]) | static_cast<uint8_t>(out[i + 1]) << 8;
+            worst = std::max(worst, std::abs(a - b));
+        }
+        EXPECT_LE(worst, kVideo16RoundTripBound);
+        EXPECT_GT(worst, 0);
+    }
+}
+
+TEST_F(Y4mTest, ARealChainChangesTheFrames) {
+    Chain chain;
+    chain.stages.resize(1);
+    chain.stages[0].tracks[0] = 60;  // R(off)
+    const std::string bytes = Serialise(MakeStream(8, false, 32, 16, 2));
+    const std::string out = Run(bytes, chain);
+    EXPECT_EQ(out.size(), bytes.size());
+    EXPECT_NE(out, bytes);
+}
+
+TEST_F(Y4mTest, BadStreamsAreRefusedWithTheirProblem) {
+    const std::string good = Serialise(MakeStream(8, false, 8, 4, 2));
+    struct Case {
+        std::string bytes, expected;
+    };
+    const Case cases[] = {
+        {"", "in.y4m: the stream is empty"},
+        {"P6\n8 4\n255\n", "in.y4m: not a YUV4MPEG2 stream"},
+        {"YUV4MPEG2 H4 C444\n", "bad YUV4MPEG2 header: the width (W) or height (H) is missing"},
+        {"YUV4MPEG2 Wx H4 C444\n", "Wx is not a usable width"},
+        {"YUV4MPEG2 W8 H4 F25:1\n", "chroma layout C420jpeg is not supported"},
+        {"YUV4MPEG2 W8 H4 C420mpeg2\n", "use -pix_fmt yuv444p "},
+        {"YUV4MPEG2 W8 H4 C422p10\n", "use -pix_fmt yuv444p10le"},
+        {"YUV4MPEG2 W8 H4 Cmono\n", "use -pix_fmt yuv444p "},
+        {good.substr(0, good.size() - 10), "in.y4m: frame 2 is cut short: expected 96 bytes, got 86"},
+        {good.substr(0, good.find("FRAME") + 3), "in.y4m: frame 1 is cut short (in its FRAME header)"},
+        {good + "FRAMEX\n", "in.y4m: frame 3: expected a FRAME header"},
+    };
+    for (const Case& c : cases) {
+        const std::string error = ErrorOf(c.bytes);
+        EXPECT_NE(error.find(c.expected), std::string::npos) << c.expected << "\n  gave: " << error;
+    }
+}
+
+}  // namespace
+}  // namespace tonalith::cli
