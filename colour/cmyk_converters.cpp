@@ -1,9 +1,53 @@
-// Placeholder until the CMYK converters land.
+// RGB24 <-> CMYK32 by table look-up only: K from the brightest channel, then one look-up per ink
+// (or per colour) in the other direction.
+#include <algorithm>
+#include <cstddef>
+
+#include "colour/conversion_tables.h"
 #include "colour/converters.h"
 
 namespace tonalith {
 
-void RgbToCmyk(Cmyk32*, const Rgb24*, int32_t, int32_t, int32_t) {}
-void CmykToRgb(Rgb24*, const Cmyk32*, int32_t, int32_t, int32_t) {}
+namespace {
+
+// Calls `perPixel` on the first rowWidth pixels of each of `rows` rows of both buffers, which
+// step by rowWidth + rowSkip pixels each in their own pixel size. Row tails are never touched.
+template <typename Destination, typename Source, typename Function>
+void ForEachRowPixel(Destination* destination, const Source* source, int32_t rows,
+                     int32_t rowWidth, int32_t rowSkip, Function perPixel) {
+    if (rows <= 0 || rowWidth <= 0 || rowSkip < 0) return;
+    const size_t width = static_cast<size_t>(rowWidth);
+    const size_t pitch = width + static_cast<size_t>(rowSkip);
+    for (size_t y = 0; y < static_cast<size_t>(rows); ++y) {
+        Destination* out = destination + y * pitch;
+        const Source* in = source + y * pitch;
+        for (size_t x = 0; x < width; ++x) perPixel(out[x], in[x]);
+    }
+}
+
+}  // namespace
+
+void RgbToCmyk(Cmyk32* destination, const Rgb24* source, int32_t rows, int32_t rowWidth,
+               int32_t rowSkip) {
+    ForEachRowPixel(destination, source, rows, rowWidth, rowSkip,
+                    [](Cmyk32& out, const Rgb24& in) {
+                        const uint8_t k = static_cast<uint8_t>(
+                            255 - std::max({in.red, in.green, in.blue}));
+                        out.c = CmykDivideTable[in.red][k];
+                        out.m = CmykDivideTable[in.green][k];
+                        out.y = CmykDivideTable[in.blue][k];
+                        out.k = k;
+                    });
+}
+
+void CmykToRgb(Rgb24* destination, const Cmyk32* source, int32_t rows, int32_t rowWidth,
+               int32_t rowSkip) {
+    ForEachRowPixel(destination, source, rows, rowWidth, rowSkip,
+                    [](Rgb24& out, const Cmyk32& in) {
+                        out.red = CmykMultiplyTable[in.c][in.k];
+                        out.green = CmykMultiplyTable[in.m][in.k];
+                        out.blue = CmykMultiplyTable[in.y][in.k];
+                    });
+}
 
 }  // namespace tonalith

@@ -13,6 +13,9 @@ constexpr double kGammaBias = 1.00000001;
 constexpr double kInverse255 = 1.0 / 255.0;
 constexpr double kInverse1023 = 1.0 / 1023.0;
 constexpr double kInverse4095 = 1.0 / 4095.0;
+// The two halves of a chroma axis: 1..2047 above zero, -1..-2048 below.
+constexpr double kInverse2047 = 1.0 / 2047.0;
+constexpr double kInverse2048 = 1.0 / 2048.0;
 constexpr double kStretchFactor = 1.0 / 2.01;
 constexpr double kInverseGammaScale = 1.0 / 256.1;
 constexpr double kOne256th = 0.00390625;
