@@ -1,15 +1,250 @@
-// Placeholder until the controls exist: every window step does nothing.
+// The configuration window: sixteen labels beside the host's sliders, the model selector, the
+// stage list and three buttons, all children of the host's filter dialog.
 #include "window/configuration_window.h"
+
+#include "colour/frame_pipeline.h"
+#include "platform/win32.h"
+#include "stages/stage_table.h"
 
 namespace tonalith {
 
-int32_t FilterWindowProc(void*, uint32_t, uintptr_t, intptr_t, void*, FilterTable*) { return 0; }
-void RefillStageList() {}
-void AppendStageEntry() {}
-void DeleteStageEntry(int32_t, int32_t) {}
-void ReplaceStageEntry(int32_t, int32_t) {}
-void ShowModel(int32_t) {}
-void SetTrackLabels() {}
-void DestroyConfigurationWindow() {}
+namespace {
+
+constexpr int kModelSelectorId = 6000;
+constexpr int kStageListId = 6001;
+constexpr int kAddButtonId = 6002;
+constexpr int kDeleteButtonId = 6003;
+constexpr int kResetButtonId = 6004;
+
+constexpr DWORD kLabelStyle = 0x5000000B;     // WS_CHILD | WS_VISIBLE | SS_SIMPLE
+constexpr DWORD kSelectorStyle = 0x50000003;  // WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST
+constexpr DWORD kListStyle = 0x50800001;      // WS_CHILD | WS_VISIBLE | WS_BORDER | LBS_NOTIFY
+constexpr DWORD kButtonStyle = 0x50000001;    // WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON
+
+// Shift-JIS: "追加", "削除", "デフォルトに戻す", "ＭＳ Ｐゴシック"
+const char kAddCaption[] = "\x92\xc7\x89\xc1";
+const char kDeleteCaption[] = "\x8d\xed\x8f\x9c";
+const char kResetCaption[] = "\x83\x66\x83\x74\x83\x48\x83\x8b\x83\x67\x82\xc9\x96\xdf\x82\xb7";
+const char kLabelFace[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
+
+// Shown in the list for a stored type no model has (only a corrupted block can hold one).
+const char kUnknownModelName[] = "?";
+
+// Every text is ten characters so a shorter one fully covers a longer one it replaces; RGB uses
+// only fifteen tracks and blanks the sixteenth.
+const char* const trackLabelTexts[kStageTypeCount][kTrackCount] = {
+    {"R(off)    ", "R(lower)  ", "R(upper)  ", "R(gamm)   ", "R(-gam)   ", "G(off)    ",
+     "G(lower)  ", "G(upper)  ", "G(gamm)   ", "G(-gam)   ", "B(off)    ", "B(lower)  ",
+     "B(upper)  ", "B(gamm)   ", "B(-gam)   ", "           "},
+    {"Y(clip1)  ", "Y(clip2)  ", "Y(offs)   ", "Y(lower)  ", "Y(upper)  ", "Y(0con)   ",
+     "Y(1con)   ", "Y(gamm)   ", "Cb(off)   ", "Cb(con+)  ", "Cb(con-)  ", "Cb(gam)   ",
+     "Cr(off)   ", "Cr(con+)  ", "Cr(con-)  ", "Cr(gam)   "},
+    {"C(off)    ", "C(lower)  ", "C(upper)  ", "C(gamm)   ", "M(off)    ", "M(lower)  ",
+     "M(upper)  ", "M(gamm)   ", "Y(off)    ", "Y(lower)  ", "Y(upper)  ", "Y(gamm)   ",
+     "K(off)    ", "K(lower)  ", "K(upper)  ", "K(gamm)   "},
+    {"H(offs)   ", "H(degree) ", "H(lower)  ", "H(upper)  ", "S(offs)   ", "S(lower)  ",
+     "S(upper)  ", "S(gamm)   ", "S(con2)   ", "H(degree) ", "H(width)  ", "H(slope)  ",
+     "V(offs)   ", "V(con)    ", "V(gamm)   ", "V(-gam)   "},
+};
+
+// The controls and their font; all null while the controls do not exist.
+struct WindowHandles {
+    HWND trackLabels[kTrackCount] = {};
+    HWND modelSelector = nullptr;
+    HWND stageList = nullptr;
+    HWND addButton = nullptr;
+    HWND deleteButton = nullptr;
+    HWND resetButton = nullptr;
+    HFONT labelFont = nullptr;
+};
+WindowHandles controls;
+
+const char* ModelName(int32_t type) {
+    return IsKnownStageType(type) ? modeNames[type] : kUnknownModelName;
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return window != nullptr ? SendMessageA(window, message, wParam, lParam) : 0;
+}
+
+LPARAM TextParam(const char* text) { return reinterpret_cast<LPARAM>(text); }
+
+void UseLabelFont(HWND window) {
+    Send(window, WM_SETFONT, reinterpret_cast<WPARAM>(controls.labelFont), 0);
+}
+
+HWND CreateChild(const char* className, const char* caption, DWORD style, int x, int y, int width,
+                 int height, int id, HWND parent, HINSTANCE instance) {
+    return CreateWindowExA(0, className, caption, style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), instance, nullptr);
+}
+
+// A second init without WM_DESTROY in between would otherwise leave the first set of controls
+// on the dialog under the new one and leak the first font.
+void DiscardControls() {
+    auto discard = [](HWND& window) {
+        if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+        window = nullptr;
+    };
+    for (HWND& label : controls.trackLabels) discard(label);
+    discard(controls.modelSelector);
+    discard(controls.stageList);
+    discard(controls.addButton);
+    discard(controls.deleteButton);
+    discard(controls.resetButton);
+    DestroyConfigurationWindow();
+}
+
+void CreateControls(HWND parent, void* editHandle, FilterTable* filter) {
+    // The frame pipeline compares against the file that was open when the window was created.
+    HostFunctions* host = filter->hostFunctions;
+    FileInfoRecord info{};
+    host->getFileInfo(editHandle, host->getCurrentFrame(editHandle), &info);
+    lastFileTag = info.fileTag;
+
+    DiscardControls();
+    HINSTANCE instance = static_cast<HINSTANCE>(filter->instanceHandle);
+
+    controls.labelFont = CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                                     DEFAULT_PITCH | FF_MODERN, kLabelFace);
+
+    for (int i = 0; i < kTrackCount; ++i) {
+        controls.trackLabels[i] =
+            CreateChild("STATIC", "", kLabelStyle, 8, 16 + 24 * i, 50, 12, 0, parent, instance);
+        UseLabelFont(controls.trackLabels[i]);
+    }
+
+    controls.modelSelector = CreateChild("COMBOBOX", "", kSelectorStyle, 315, 16, 100, 100,
+                                         kModelSelectorId, parent, instance);
+    for (const char* name : modeNames)
+        Send(controls.modelSelector, CB_ADDSTRING, 0, TextParam(name));
+
+    controls.stageList = CreateChild("LISTBOX", "", kListStyle, 315, 56, 100, 190, kStageListId,
+                                     parent, instance);
+
+    controls.addButton = CreateChild("BUTTON", kAddCaption, kButtonStyle, 315, 260, 96, 24,
+                                     kAddButtonId, parent, instance);
+    UseLabelFont(controls.addButton);
+    controls.deleteButton = CreateChild("BUTTON", kDeleteCaption, kButtonStyle, 315, 290, 96, 24,
+                                        kDeleteButtonId, parent, instance);
+    UseLabelFont(controls.deleteButton);
+    controls.resetButton = CreateChild("BUTTON", kResetCaption, kButtonStyle, 315, 320, 96, 24,
+                                       kResetButtonId, parent, instance);
+    UseLabelFont(controls.resetButton);
+}
+
+int32_t QueryRedraw(FilterTable* filter) { return filter->hostFunctions->queryRedraw(filter); }
+
+int32_t HandleCommand(uint16_t code, uint16_t id, FilterTable* filter) {
+    if (code == BN_CLICKED && id == kAddButtonId) {
+        AddStage(filter);
+        return 0;
+    }
+    if (code == BN_CLICKED && id == kDeleteButtonId) {
+        if (chainState.stageCount <= 1) return 0;
+        DeleteCurrentStage(filter);
+        return QueryRedraw(filter);
+    }
+    if (code == BN_CLICKED && id == kResetButtonId) {
+        ResetCurrentStage(filter);
+        return QueryRedraw(filter);
+    }
+    if (code == LBN_SELCHANGE && id == kStageListId) {
+        // No selection, or one the chain does not have, selects nothing.
+        if (controls.stageList == nullptr) return 0;
+        const LRESULT index = SendMessageA(controls.stageList, LB_GETCURSEL, 0, 0);
+        if (index >= 0 && index < chainState.stageCount)
+            SelectStage(filter, static_cast<int32_t>(index));
+        return 0;
+    }
+    if (code == CBN_SELCHANGE && id == kModelSelectorId) {
+        if (controls.modelSelector == nullptr) return 0;
+        const LRESULT type = SendMessageA(controls.modelSelector, CB_GETCURSEL, 0, 0);
+        if (type < 0 || type >= kStageTypeCount) return 0;
+        SetStageType(filter, static_cast<int32_t>(type));
+        return QueryRedraw(filter);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t FilterWindowProc(void* window, uint32_t message, uintptr_t wParam, intptr_t,
+                         void* editHandle, FilterTable* filter) {
+    switch (message) {
+    case WM_DESTROY:
+        DestroyConfigurationWindow();
+        return 0;
+    case WM_COMMAND:
+        return HandleCommand(HIWORD(wParam), LOWORD(wParam), filter);
+    case kHostMsgReload:
+        ReloadChain(filter);
+        return 0;
+    case kHostMsgInit:
+        CreateControls(static_cast<HWND>(window), editHandle, filter);
+        ReloadChain(filter);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void RefillStageList() {
+    if (controls.stageList == nullptr) return;
+    HWND list = controls.stageList;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    for (int32_t k = 0; k < chainState.stageCount; ++k)
+        SendMessageA(list, LB_ADDSTRING, 0, TextParam(ModelName(stageTable.stages[k].type)));
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+}
+
+void AppendStageEntry() {
+    if (controls.stageList == nullptr) return;
+    HWND list = controls.stageList;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_ADDSTRING, 0, TextParam(modeNames[kStageRgb]));
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(chainState.stageCount - 1), 0);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+}
+
+void DeleteStageEntry(int32_t oldIndex, int32_t newIndex) {
+    if (controls.stageList == nullptr) return;
+    HWND list = controls.stageList;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(oldIndex), 0);
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(newIndex), 0);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+}
+
+void ReplaceStageEntry(int32_t index, int32_t type) {
+    if (controls.stageList == nullptr) return;
+    HWND list = controls.stageList;
+    SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(index), TextParam(ModelName(type)));
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void ShowModel(int32_t type) {
+    // A type no model has shows an empty selector rather than whichever entry the index hits.
+    const WPARAM index =
+        IsKnownStageType(type) ? static_cast<WPARAM>(type) : static_cast<WPARAM>(-1);
+    Send(controls.modelSelector, CB_SETCURSEL, index, 0);
+}
+
+void SetTrackLabels() {
+    const int32_t type = stageTable.stages[chainState.currentStage].type;
+    if (!IsKnownStageType(type)) return;
+    for (int i = 0; i < kTrackCount; ++i)
+        if (controls.trackLabels[i] != nullptr)
+            SetWindowTextA(controls.trackLabels[i], trackLabelTexts[type][i]);
+}
+
+void DestroyConfigurationWindow() {
+    if (controls.labelFont != nullptr) DeleteObject(controls.labelFont);
+    controls = WindowHandles{};
+}
 
 }  // namespace tonalith

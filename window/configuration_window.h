@@ -23,7 +23,8 @@ void ReplaceStageEntry(int32_t index, int32_t type);    // SetStageType: entry r
 void ShowModel(int32_t type);                           // the model selector shows a type
 void SetTrackLabels();                                  // labels for the current stage's type
 
-// Forgets every control handle and deletes the font (tests, and WM_DESTROY).
+// Deletes the font and forgets every control handle (WM_DESTROY, and tests). The controls
+// themselves go with the host's dialog.
 void DestroyConfigurationWindow();
 
 }  // namespace tonalith
