@@ -1,9 +1,84 @@
-// Placeholder until the HSV converters land.
+// Between the host's YcPixel buffer and HSV16, by table look-up only.
+#include <cstddef>
+#include <cstdlib>
+
+#include "colour/conversion_tables.h"
 #include "colour/converters.h"
+#include "colour/hsv_simd.h"
 
 namespace tonalith {
 
-void YcToHsv(Hsv16*, YcPixel*, int32_t, int32_t, int32_t) {}
-void HsvToYc(YcPixel*, const Hsv16*, int32_t, int32_t, int32_t) {}
+namespace {
+
+// Calls `perPixel` on the first rowWidth pixels of each of `rows` rows of both buffers, which
+// advance in step by rowWidth + rowSkip pixels of their own size. Offsets are size_t so that a
+// large frame never overflows an int. A negative count converts nothing.
+template <typename Destination, typename Source, typename Function>
+void ForEachRowPixel(Destination* destination, Source* source, int32_t rows, int32_t rowWidth,
+                     int32_t rowSkip, Function perPixel) {
+    if (rows <= 0 || rowWidth <= 0 || rowSkip < 0) return;
+    const size_t width = static_cast<size_t>(rowWidth);
+    const size_t pitch = width + static_cast<size_t>(rowSkip);
+    for (size_t row = 0; row < static_cast<size_t>(rows); ++row) {
+        Destination* out = destination + row * pitch;
+        Source* in = source + row * pitch;
+        for (size_t x = 0; x < width; ++x) perPixel(out[x], in[x]);
+    }
+}
+
+// Runs the wide path on the leading columns of every row when the CPU has it; returns how many
+// columns it did (0 without it), which the plain loop then skips.
+template <typename Wide>
+int32_t WideLead(int32_t rows, int32_t rowWidth, int32_t rowSkip, Wide wide) {
+    if (rows <= 0 || rowWidth <= 0 || rowSkip < 0 || !simd::HasAvx512Bw()) return 0;
+    const size_t width = static_cast<size_t>(rowWidth);
+    return static_cast<int32_t>(
+        wide(static_cast<size_t>(rows), width, width + static_cast<size_t>(rowSkip)));
+}
+
+int16_t ClampChroma(int16_t c) { return c < -2048 ? -2048 : (c > 2047 ? 2047 : c); }
+
+}  // namespace
+
+void YcToHsv(Hsv16* destination, YcPixel* source, int32_t rows, int32_t rowWidth,
+             int32_t rowSkip) {
+    // Where the CPU has them, gathers do the leading part of every row (the same values, see
+    // tests/colour/hsv_converters_wide_test.cpp); the loop below finishes each row.
+    const int32_t done = WideLead(rows, rowWidth, rowSkip, [&](size_t r, size_t w, size_t p) {
+        return simd::YcToHsvAvx512(destination, source, r, w, p);
+    });
+    destination += done;
+    source += done;
+    ForEachRowPixel(destination, source, rows, rowWidth - done, rowSkip + done,
+                    [](Hsv16& out, YcPixel& in) {
+        // The arithmetic shift floors (-1 becomes -1), so the two sides of zero differ slightly.
+        // The quartered values go back into the host's pixel; HsvToYc rewrites it before anyone
+        // else reads its chroma.
+        in.cb = static_cast<int16_t>(ClampChroma(in.cb) >> 2);
+        in.cr = static_cast<int16_t>(ClampChroma(in.cr) >> 2);
+        const int cb = in.cb;
+        const int cr = in.cr;
+        out.hue = HueTable[cb + 512][cr + 512];
+        out.saturation = ChromaTable[std::abs(cb)][std::abs(cr)];
+        out.value = in.y;
+    });
+}
+
+void HsvToYc(YcPixel* destination, const Hsv16* source, int32_t rows, int32_t rowWidth,
+             int32_t rowSkip) {
+    const int32_t done = WideLead(rows, rowWidth, rowSkip, [&](size_t r, size_t w, size_t p) {
+        return simd::HsvToYcAvx512(destination, source, r, w, p);
+    });
+    destination += done;
+    source += done;
+    ForEachRowPixel(destination, source, rows, rowWidth - done, rowSkip + done,
+                    [](YcPixel& out, const Hsv16& in) {
+                        // Hue and saturation are in 0..1023: YcToHsv produces them so and the
+                        // HSV curves keep them so. The chroma is written unclamped.
+                        out.y = in.value;
+                        out.cb = CosTable[in.hue][in.saturation];
+                        out.cr = SinTable[in.hue][in.saturation];
+                    });
+}
 
 }  // namespace tonalith
