@@ -141,6 +141,8 @@ TEST_F(Pipeline, ProcessAfterExitRebuilds) {
 struct GeometryCase {
     const char* name;
     int32_t width, height, rowPitch;
+    // Printed by name: the raw bytes would include the struct's padding.
+    friend void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class UnusableGeometry : public Pipeline, public ::testing::WithParamInterface<GeometryCase> {};
