@@ -36,21 +36,6 @@ bool IsArmed(const RangeLink& link) {
            link.upper < kTrackCount;
 }
 
-void ClampToModel(int32_t type, int32_t* tracks) {
-    // Every listed track is written back, changed or not: the host sees one consistent write.
-    if (type == kStageHsv) {
-        tracks[9] = std::max(tracks[9], 0);
-        tracks[10] = std::min(std::max(tracks[10], 0), 180);
-        tracks[11] = std::min(std::max(tracks[11], 0), 180);
-    } else {
-        for (int i : {0, 1, 9}) tracks[i] = std::clamp(tracks[i], -256, 256);
-    }
-    if (type == kStageYcbcr) {
-        tracks[0] = std::max(tracks[0], 0);
-        if (tracks[1] > 0) tracks[1] = 0;
-    }
-}
-
 }  // namespace
 
 void ArmRangeLink(RangeLink& link, const int32_t* trackValues, int32_t lower, int32_t upper) {
@@ -77,7 +62,7 @@ void ClampAndLinkTracks(FilterTable* filter) {
     const int32_t type = stageTable.stages[chainState.currentStage].type;
     int32_t* tracks = filter->trackValues;
 
-    ClampToModel(type, tracks);
+    ClampToModelLimits(type, tracks);
     RefreshTracks(filter);
 
     // Re-arm on a new stage or model, before stepping: a pair that differs then takes the upper

@@ -23,6 +23,11 @@ void ArmRangeLink(RangeLink& link, const int32_t* trackValues, int32_t lower, in
 int32_t StepRangeLink(RangeLink& link, FilterTable* filter);
 void ClampAndLinkTracks(FilterTable* filter);
 
+// Narrows tracks in place to the model's limits (HSV: the hue window's centre, width and slope;
+// every other model: tracks 0, 1 and 9; YCbCr further: Y(clip1) >= 0, Y(clip2) <= 0). Every other
+// track keeps the host's range.
+void ClampToModelLimits(int32_t type, int32_t* tracks);
+
 // Clamps a copy of stored tracks into the ranges the model's builder relies on (the host's ranges
 // narrowed by the model's limits). Used by the curve build so that a corrupted or foreign block
 // can never reach a builder out of range; the stored block itself is never changed.
