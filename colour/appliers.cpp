@@ -2,59 +2,129 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+
+#include "colour/appliers_simd.h"
+#include "colour/curve_set.h"
 
 namespace tonalith {
 
 namespace {
 
-// Calls `perPixel` for the first `width` pixels of every row; row tails are never touched.
+// Calls `perRow(row, width)` for every row; row tails are never touched.
 template <typename Pixel, typename Function>
-void ForEachImagePixel(const FrameRecord& frame, Pixel* buffer, Function perPixel) {
+void ForEachRow(const FrameRecord& frame, Pixel* buffer, Function perRow) {
+    if (frame.width <= 0 || frame.height <= 0) return;
     const size_t width = static_cast<size_t>(frame.width);
     const size_t pitch = static_cast<size_t>(frame.rowPitch);
-    for (size_t y = 0; y < static_cast<size_t>(frame.height); ++y) {
-        Pixel* row = buffer + y * pitch;
-        for (size_t x = 0; x < width; ++x) perPixel(row[x]);
+    for (size_t y = 0; y < static_cast<size_t>(frame.height); ++y) perRow(buffer + y * pitch, width);
+}
+
+inline int Clamp(int v, int low, int high) {
+    v = v < low ? low : v;
+    return v > high ? high : v;
+}
+
+// The plain loops: the reference the wide paths must match, and what finishes their rows.
+void ApplyYcRow(YcPixel* __restrict row, size_t pixels, const int16_t* __restrict block) {
+    // Cb and Cr entries start at -2048: entry (c + 2048), field 1 or 2.
+    const int16_t* __restrict cbBlock = block + 3 * 2048 + 1;
+    const int16_t* __restrict crBlock = block + 3 * 2048 + 2;
+    for (size_t x = 0; x < pixels; ++x) {
+        const int y = Clamp(row[x].y, 0, 4095);
+        const int cb = Clamp(row[x].cb, -2048, 2047);
+        const int cr = Clamp(row[x].cr, -2048, 2047);
+        row[x].y = block[3 * y];
+        row[x].cb = cbBlock[3 * cb];
+        row[x].cr = crBlock[3 * cr];
     }
+}
+
+template <size_t channels>
+void ApplyByteTablesRow(uint8_t* __restrict row, size_t bytes, const uint8_t* __restrict block) {
+    // byte k of entry v is block[channels * v + k]
+    for (size_t i = 0; i < bytes; i += channels)
+        for (size_t k = 0; k < channels; ++k) row[i + k] = block[channels * row[i + k] + k];
+}
+
+// Calls `perRow(row, bytes)` for every row of a buffer of `channels` bytes per pixel.
+template <typename Function>
+void ForEachByteRow(const FrameRecord& frame, uint8_t* buffer, size_t channels, Function perRow) {
+    if (frame.width <= 0 || frame.height <= 0) return;
+    const size_t bytes = static_cast<size_t>(frame.width) * channels;
+    const size_t pitch = static_cast<size_t>(frame.rowPitch) * channels;
+    for (size_t y = 0; y < static_cast<size_t>(frame.height); ++y) perRow(buffer + y * pitch, bytes);
+}
+
+void ApplyByteTables(const FrameRecord& frame, uint8_t* buffer, const uint8_t* block,
+                     int channels) {
+    if (simd::HasAvx512Vbmi()) {
+        // The wide path wants one 256-byte table per channel: a derived copy per call, far
+        // cheaper than the frame.
+        alignas(64) uint8_t tables[4 * 256];
+        for (int v = 0; v < 256; ++v)
+            for (int k = 0; k < channels; ++k) tables[256 * k + v] = block[channels * v + k];
+        if (frame.width > 0 && frame.height > 0)
+            simd::ApplyByteTablesVbmi(buffer, static_cast<size_t>(frame.height),
+                                      static_cast<size_t>(frame.width) * channels,
+                                      static_cast<size_t>(frame.rowPitch) * channels, tables,
+                                      channels);
+        return;
+    }
+    ForEachByteRow(frame, buffer, channels, [&](uint8_t* row, size_t bytes) {
+        if (channels == 3)
+            ApplyByteTablesRow<3>(row, bytes, block);
+        else
+            ApplyByteTablesRow<4>(row, bytes, block);
+    });
 }
 
 }  // namespace
 
 void ApplyRgbCurves(const FrameRecord& frame, Rgb24* buffer, const uint8_t* block) {
-    ForEachImagePixel(frame, buffer, [block](Rgb24& p) {
-        p.red = block[3 * p.red + 2];
-        p.green = block[3 * p.green + 1];
-        p.blue = block[3 * p.blue];
-    });
+    ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, 3);
 }
 
 void ApplyCmykCurves(const FrameRecord& frame, Cmyk32* buffer, const uint8_t* block) {
-    ForEachImagePixel(frame, buffer, [block](Cmyk32& p) {
-        p.c = block[4 * p.c];
-        p.m = block[4 * p.m + 1];
-        p.y = block[4 * p.y + 2];
-        p.k = block[4 * p.k + 3];
-    });
+    ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, 4);
 }
 
 void ApplyYcCurves(const FrameRecord& frame, const int16_t* block) {
-    ForEachImagePixel(frame, frame.pixels, [block](YcPixel& p) {
-        const int y = std::clamp<int>(p.y, 0, 4095);
-        const int cb = std::clamp<int>(p.cb, -2048, 2047) + 2048;
-        const int cr = std::clamp<int>(p.cr, -2048, 2047) + 2048;
-        p.y = block[3 * y];
-        p.cb = block[3 * cb + 1];
-        p.cr = block[3 * cr + 2];
-    });
+    if (simd::HasAvx512() || simd::HasAvx2()) {
+        // The gathers read four bytes per entry: they read from a copy with two spare int16 at
+        // the end, never past the block.
+        alignas(32) int16_t padded[kYcBlockEntries + 16];
+        std::memcpy(padded, block, kYcBlockBytes);
+        std::fill(padded + kYcBlockEntries, padded + kYcBlockEntries + 16, int16_t{0});
+        if (frame.width <= 0 || frame.height <= 0) return;
+        const auto wide = simd::HasAvx512() ? simd::ApplyYcAvx512 : simd::ApplyYcAvx2;
+        const size_t done = wide(reinterpret_cast<int16_t*>(frame.pixels),
+                                 static_cast<size_t>(frame.height), static_cast<size_t>(frame.width),
+                                 static_cast<size_t>(frame.rowPitch), padded);
+        if (done < static_cast<size_t>(frame.width)) {
+            ForEachRow(frame, frame.pixels, [&](YcPixel* row, size_t width) {
+                ApplyYcRow(row + done, width - done, block);
+            });
+        }
+        return;
+    }
+    ForEachRow(frame, frame.pixels,
+               [block](YcPixel* row, size_t width) { ApplyYcRow(row, width, block); });
 }
 
 void ApplyHsvCurves(const FrameRecord& frame, Hsv16* buffer, const int16_t* hueBlock,
                     const int16_t* saturationBlock, const int16_t* valueBlock) {
-    ForEachImagePixel(frame, buffer, [=](Hsv16& p) {
-        // Saturation is looked up with the hue just written.
-        p.hue = hueBlock[p.hue];
-        p.saturation = saturationBlock[static_cast<size_t>(p.saturation) * 1024 + p.hue];
-        p.value = valueBlock[std::clamp<int>(p.value, 0, 4095)];
+    // Plain loads: the hue and value maps stay in L1 and the saturation rows a picture uses stay
+    // close, where gathers measured slower.
+    ForEachRow(frame, buffer, [=](Hsv16* __restrict row, size_t width) {
+        for (size_t x = 0; x < width; ++x) {
+            // Saturation is looked up with the hue just written.
+            const int hue = hueBlock[row[x].hue];
+            row[x].hue = static_cast<int16_t>(hue);
+            row[x].saturation =
+                saturationBlock[static_cast<size_t>(row[x].saturation) * 1024 + hue];
+            row[x].value = valueBlock[Clamp(row[x].value, 0, 4095)];
+        }
     });
 }
 
