@@ -412,21 +412,27 @@ void PrintSummary(const Bench& b) {
                     init->median, lit->median, lit->median / init->median,
                     SameAsPluginTables(*b.literal) ? "identical bit for bit" : "DIFFER");
     }
-    // Working buffers a frame allocates, by the models its chain uses (YC is the host's buffer).
+    // Working buffers a frame allocates, by the models its chain uses (YC is the host's buffer;
+    // HSV stages run row by row through one row of HSV16).
     std::printf("\n## Working memory per 3840x2160 frame (rowPitch 3840)\n");
-    const double pixels = 3840.0 * 2160.0 / (1024 * 1024);
+    const double pixels = 3840.0 * 2160.0;
+    const double hsvRow = 3840.0 * 6;
     const struct {
         const char* mix;
-        int bytesPerPixel;
-    } mixes[] = {{"YCbCr only", 0},
-                 {"RGB (any with YCbCr)", 3},
-                 {"CMYK (RGB24 + CMYK32)", 7},
-                 {"HSV", 6},
-                 {"RGB + HSV", 9},
-                 {"CMYK + HSV (or all four)", 13}};
-    for (const auto& m : mixes)
-        std::printf("  %-26s %2d bytes/pixel = %6.1f MiB\n", m.mix, m.bytesPerPixel,
-                    pixels * m.bytesPerPixel);
+        int frameBytesPerPixel;
+        bool hsv;
+    } mixes[] = {{"YCbCr only", 0, false},
+                 {"RGB (any with YCbCr)", 3, false},
+                 {"CMYK (RGB24 + CMYK32)", 7, false},
+                 {"HSV", 0, true},
+                 {"RGB + HSV", 3, true},
+                 {"CMYK + HSV (or all four)", 7, true}};
+    for (const auto& m : mixes) {
+        const double bytes = pixels * m.frameBytesPerPixel + (m.hsv ? hsvRow : 0.0);
+        std::printf("  %-26s %2d bytes/pixel%s = %9.1f KiB (%.1f MiB)\n", m.mix,
+                    m.frameBytesPerPixel, m.hsv ? " + one HSV16 row" : "", bytes / 1024,
+                    bytes / (1024 * 1024));
+    }
 }
 
 }  // namespace

@@ -17,17 +17,17 @@ PipelineTraceFunction pipelineTrace = nullptr;
 
 namespace {
 
-// Where the frame's current version lives, numbered like StageType.
 void Trace(const char* step, int32_t block = -1) {
     if (pipelineTrace != nullptr) pipelineTrace(step, block);
 }
 
-enum WorkingSpace : int32_t { kSpaceRgb24 = 0, kSpaceYc = 1, kSpaceCmyk32 = 2, kSpaceHsv16 = 3 };
+// Where the frame's current version lives, numbered like StageType.
+enum WorkingSpace : int32_t { kSpaceRgb24 = 0, kSpaceYc = 1, kSpaceCmyk32 = 2 };
 
 struct WorkingBuffers {
     Rgb24* rgb = nullptr;
     Cmyk32* cmyk = nullptr;
-    Hsv16* hsv = nullptr;
+    Hsv16* hsvRow = nullptr;  // one row: HSV stages run row by row
 };
 
 // The geometry the plug-in can work on without leaving the host's buffer: a frame that could make
@@ -50,9 +50,9 @@ public:
         : host_(*filter->hostFunctions), frame_(frame), buffers_(buffers),
           count_(frame.rowPitch * frame.height), skip_(frame.rowPitch - frame.width) {}
 
-    // Moves the frame from `space_` to `target` by the only routes there are: RGB24 and CMYK32
-    // meet only through each other, YC is reached from CMYK32 through RGB24, and HSV16 is
-    // reached only from YC.
+    // Moves the frame from `space_` to `target` (RGB24, YC or CMYK32) by the only routes there
+    // are: RGB24 and CMYK32 meet only through each other, and YC is reached from CMYK32 through
+    // RGB24. HSV16 is reached only from YC and always returns to it: see RunHsvStages.
     void ConvertTo(int32_t target) {
         while (space_ != target) {
             switch (space_) {
@@ -60,11 +60,6 @@ public:
                     Trace("CmykToRgb");
                     CmykToRgb(buffers_.rgb, buffers_.cmyk, frame_.height, frame_.width, skip_);
                     space_ = kSpaceRgb24;
-                    break;
-                case kSpaceHsv16:
-                    Trace("HsvToYc");
-                    HsvToYc(frame_.pixels, buffers_.hsv, frame_.height, frame_.width, skip_);
-                    space_ = kSpaceYc;
                     break;
                 case kSpaceRgb24:
                     if (target == kSpaceCmyk32) {
@@ -77,14 +72,8 @@ public:
                     }
                     break;
                 default:  // YC
-                    if (target == kSpaceHsv16) {
-                        Trace("YcToHsv");
-                        YcToHsv(buffers_.hsv, frame_.pixels, frame_.height, frame_.width, skip_);
-                        space_ = kSpaceHsv16;
-                    } else {
-                        host_.ycToRgb(buffers_.rgb, frame_.pixels, count_);
-                        space_ = kSpaceRgb24;
-                    }
+                    host_.ycToRgb(buffers_.rgb, frame_.pixels, count_);
+                    space_ = kSpaceRgb24;
                     break;
             }
         }
@@ -94,13 +83,14 @@ public:
         const uint8_t* rgb = curveSet.rgbCurves;
         const int16_t* yc = curveSet.ycCurves;
         const uint8_t* cmyk = curveSet.cmykCurves;
-        const int16_t* hue = curveSet.hueCurves;
-        const int16_t* saturation = curveSet.saturationCurves;
-        const int16_t* value = curveSet.valueCurves;
         int32_t blockIndex[kStageTypeCount] = {};
         for (int32_t s = 0; s < chainState.stageCount; ++s) {
             const int32_t type = stageTable.stages[s].type;
             if (!IsKnownStageType(type)) continue;  // the build skipped it too
+            if (type == kStageHsv) {
+                s = RunHsvStages(s, blockIndex[kStageHsv]);
+                continue;
+            }
             ConvertTo(type);
             Trace(kApplierNames[type], blockIndex[type]++);
             switch (type) {
@@ -112,19 +102,52 @@ public:
                     ApplyYcCurves(frame_, yc);
                     yc += kYcBlockEntries;
                     break;
-                case kStageCmyk:
+                default:
                     ApplyCmykCurves(frame_, buffers_.cmyk, cmyk);
                     cmyk += kCmykBlockEntries;
-                    break;
-                default:
-                    ApplyHsvCurves(frame_, buffers_.hsv, hue, saturation, value);
-                    hue += kHueBlockEntries;
-                    saturation += kSaturationBlockEntries;
-                    value += kValueBlockEntries;
                     break;
             }
         }
         ConvertTo(kSpaceYc);
+    }
+
+    // A run of HSV stages from stage `first` (stages of unknown type inside it are skipped as
+    // everywhere): YcToHsv, the stages' appliers in order, HsvToYc. The frame enters HSV16 only
+    // from YC and leaves it only to YC, and every step works on each pixel alone, so the run is
+    // done one row at a time through a row-sized HSV16 buffer: the same pixels as whole-frame
+    // passes, without a frame-sized buffer to fill and read back. Returns the run's last stage.
+    int32_t RunHsvStages(int32_t first, int32_t& blockIndex) {
+        ConvertTo(kSpaceYc);
+        const int32_t firstBlock = blockIndex;
+        int32_t last = first;
+        Trace("YcToHsv");
+        for (int32_t s = first; s < chainState.stageCount; ++s) {
+            const int32_t type = stageTable.stages[s].type;
+            if (type == kStageHsv) {
+                Trace(kApplierNames[kStageHsv], blockIndex++);
+                last = s;
+            } else if (IsKnownStageType(type)) {
+                break;
+            }
+        }
+        Trace("HsvToYc");
+
+        FrameRecord row = frame_;
+        row.height = 1;
+        row.rowPitch = frame_.width;
+        const size_t pitch = static_cast<size_t>(frame_.rowPitch);
+        for (size_t y = 0; y < static_cast<size_t>(frame_.height); ++y) {
+            YcPixel* pixels = frame_.pixels + y * pitch;
+            YcToHsv(buffers_.hsvRow, pixels, 1, frame_.width, 0);
+            for (int32_t m = firstBlock; m < blockIndex; ++m) {
+                const size_t block = static_cast<size_t>(m);
+                ApplyHsvCurves(row, buffers_.hsvRow, curveSet.hueCurves + block * kHueBlockEntries,
+                               curveSet.saturationCurves + block * kSaturationBlockEntries,
+                               curveSet.valueCurves + block * kValueBlockEntries);
+            }
+            HsvToYc(pixels, buffers_.hsvRow, 1, frame_.width, 0);
+        }
+        return last;
     }
 
 private:
@@ -137,7 +160,8 @@ private:
 };
 
 // Only the working buffers the chain's models pass through are allocated: RGB24 for RGB and
-// CMYK stages, CMYK32 for CMYK stages, HSV16 for HSV stages. A YCbCr-only chain needs none.
+// CMYK stages, CMYK32 for CMYK stages, one row of HSV16 for HSV stages. A YCbCr-only chain
+// needs none.
 bool AllocateWorkingBuffers(const FrameRecord& frame, WorkingBuffers& buffers) {
     bool needRgb = false, needCmyk = false, needHsv = false;
     for (int32_t s = 0; s < chainState.stageCount; ++s) {
@@ -159,8 +183,9 @@ bool AllocateWorkingBuffers(const FrameRecord& frame, WorkingBuffers& buffers) {
         ok &= buffers.cmyk != nullptr;
     }
     if (needHsv) {
-        buffers.hsv = static_cast<Hsv16*>(AllocatePixels(rows, pitch, sizeof(Hsv16)));
-        ok &= buffers.hsv != nullptr;
+        buffers.hsvRow =
+            static_cast<Hsv16*>(AllocatePixels(1, static_cast<size_t>(frame.width), sizeof(Hsv16)));
+        ok &= buffers.hsvRow != nullptr;
     }
     return ok;
 }
@@ -168,7 +193,7 @@ bool AllocateWorkingBuffers(const FrameRecord& frame, WorkingBuffers& buffers) {
 void FreeWorkingBuffers(WorkingBuffers& buffers) {
     FreeBuffer(buffers.rgb);
     FreeBuffer(buffers.cmyk);
-    FreeBuffer(buffers.hsv);
+    FreeBuffer(buffers.hsvRow);
     buffers = WorkingBuffers{};
 }
 

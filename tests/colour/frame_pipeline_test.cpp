@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "colour/appliers.h"
+#include "colour/converters.h"
 #include "colour/curve_set.h"
 #include "curves/builders.h"
 #include "fake_host.h"
@@ -21,7 +22,12 @@ protected:
     testing::FakeHost host;
     testing::TestFrame frame{5, 3, 8};  // three columns of row tail
 
-    Pipeline() { frame.FillPattern(); }
+    std::vector<YcPixel> before_;
+
+    Pipeline() {
+        frame.FillPattern();
+        before_ = frame.pixels;
+    }
 
     // Sets the chain without the reload step, as a host that rewrote the block would.
     void SetChain(std::initializer_list<int32_t> types) {
@@ -180,6 +186,51 @@ TEST_F(Pipeline, NoPixelsAtAllIsFine) {
     frame.record.width = 0;
     frame.record.height = 0;
     EXPECT_EQ(host.Process(frame.record), 1);
+}
+
+// HSV stages run row by row through a row-sized buffer; the pixels must be exactly those of
+// whole-frame passes: YcToHsv over the frame, each stage's applier, HsvToYc.
+TEST_F(Pipeline, HsvRunsGiveTheSamePixelsAsWholeFramePasses) {
+    const int32_t types[] = {kStageHsv, 7, kStageHsv, kStageYcbcr, kStageHsv};
+    for (int s = 0; s < 5; ++s) stageTable.stages[s].type = types[s];
+    stageTable.stages[0].tracks[0] = 90;    // H(offs)
+    stageTable.stages[0].tracks[8] = 128;   // S(con2)
+    stageTable.stages[0].tracks[10] = 60;   // H(width)
+    stageTable.stages[2].tracks[4] = 20;    // S(offs)
+    stageTable.stages[2].tracks[13] = 30;   // V(con)
+    stageTable.stages[3].tracks[2] = 12;    // Y(offs)
+    stageTable.stages[4].tracks[1] = 200;   // H(degree)
+    stageTable.stages[4].tracks[3] = 40;    // H(upper)
+    chainState.stageCount = 5;
+    BuildCurves();
+
+    std::vector<YcPixel> expected = frame.pixels;
+    FrameRecord whole = frame.record;
+    whole.pixels = expected.data();
+    std::vector<Hsv16> hsv(expected.size(), Hsv16{-1, -1, -1});
+    const int32_t skip = whole.rowPitch - whole.width;
+    const auto hsvPasses = [&](std::initializer_list<size_t> blocks) {
+        YcToHsv(hsv.data(), whole.pixels, whole.height, whole.width, skip);
+        for (size_t m : blocks)
+            ApplyHsvCurves(whole, hsv.data(), curveSet.hueCurves + m * kHueBlockEntries,
+                           curveSet.saturationCurves + m * kSaturationBlockEntries,
+                           curveSet.valueCurves + m * kValueBlockEntries);
+        HsvToYc(whole.pixels, hsv.data(), whole.height, whole.width, skip);
+    };
+    hsvPasses({0, 1});
+    ApplyYcCurves(whole, curveSet.ycCurves);
+    hsvPasses({2});
+
+    EXPECT_EQ(RunFrame(), (Calls{"YcToHsv", "ApplyHsvCurves#0", "ApplyHsvCurves#1", "HsvToYc",
+                                 "ApplyYcCurves#0", "YcToHsv", "ApplyHsvCurves#2", "HsvToYc"}));
+    int32_t changed = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(frame.pixels[i].y, expected[i].y) << i;
+        ASSERT_EQ(frame.pixels[i].cb, expected[i].cb) << i;
+        ASSERT_EQ(frame.pixels[i].cr, expected[i].cr) << i;
+        changed += frame.pixels[i].cb != before_[i].cb;
+    }
+    EXPECT_GT(changed, 0);
 }
 
 // The appliers, on hand-made blocks.
