@@ -9,19 +9,24 @@ namespace tonalith {
 namespace {
 uint64_t allocationCount = 0;
 uint64_t allocationFailAt = 0;
+bool allocationFailAfter = false;
 }  // namespace
 
-uint64_t SetAllocationFault(uint64_t failAt) {
+uint64_t SetAllocationFault(uint64_t failAt, bool andAfter) {
     const uint64_t made = allocationCount;
     allocationCount = 0;
     allocationFailAt = failAt;
+    allocationFailAfter = andAfter;
     return made;
 }
 #endif
 
 void* AllocateBuffer(size_t bytes) {
 #if defined(TONALITH_ALLOCATION_FAULTS)
-    if (++allocationCount == allocationFailAt) return nullptr;
+    ++allocationCount;
+    if (allocationFailAt != 0 && (allocationCount == allocationFailAt ||
+                                  (allocationFailAfter && allocationCount > allocationFailAt)))
+        return nullptr;
 #endif
     // An empty buffer is still a distinct, freeable allocation.
     return std::malloc(bytes == 0 ? 1 : bytes);

@@ -14,9 +14,10 @@ void FreeBuffer(void* block);
 void* AllocatePixels(size_t rows, size_t pitch, size_t elementBytes);
 
 #if defined(TONALITH_ALLOCATION_FAULTS)
-// Test builds only: the allocation numbered `failAt` (counting from 1 after the last call) fails;
-// 0 lets every allocation succeed. Returns how many allocations were made since the last call.
-uint64_t SetAllocationFault(uint64_t failAt);
+// Test builds only: the allocation numbered `failAt` (counting from 1 after the last call) fails,
+// and with `andAfter` every later one too (memory that stays short); 0 lets every allocation
+// succeed. Returns how many allocations were made since the last call.
+uint64_t SetAllocationFault(uint64_t failAt, bool andAfter = false);
 #endif
 
 }  // namespace tonalith

@@ -102,15 +102,20 @@ TEST(HsvCurves, ReferenceHueAloneMovesOnlyHueZeroToTheSameColour) {
 }
 
 // A full turn either way maps every hue to itself, up to the seam: 0 and 1023 are the same colour.
+struct FullTurn {
+    int32_t degrees;
+    int seamHue;     // the one hue that lands on the other side of the seam
+    int seamResult;  // where it lands (the same colour)
+};
+constexpr FullTurn kFullTurns[] = {{360, 0, 1023}, {-360, 1023, 0}};
+
 TEST(HsvCurves, FullTurnOfRotationMapsEveryHueToItself) {
-    struct Turn {
-        int32_t degrees;
-        int seamHue, seamResult;
-    };
-    for (const Turn t : {Turn{360, 0, 1023}, Turn{-360, 1023, 0}}) {
-        const HsvBlocks blocks(Tracks({{kHOffs, t.degrees}}));
-        for (int h = 0; h < 1024; ++h)
-            ASSERT_EQ(blocks.hue[h], h == t.seamHue ? t.seamResult : h) << t.degrees;
+    for (const FullTurn& turn : kFullTurns) {
+        const HsvBlocks blocks(Tracks({{kHOffs, turn.degrees}}));
+        for (int h = 0; h < 1024; ++h) {
+            const int expected = h == turn.seamHue ? turn.seamResult : h;
+            ASSERT_EQ(blocks.hue[h], expected) << "H(offs) " << turn.degrees << ", hue " << h;
+        }
     }
 }
 
