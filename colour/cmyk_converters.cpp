@@ -5,27 +5,9 @@
 
 #include "colour/conversion_tables.h"
 #include "colour/converters.h"
+#include "colour/row_walk.h"
 
 namespace tonalith {
-
-namespace {
-
-// Calls `perPixel` on the first rowWidth pixels of each of `rows` rows of both buffers, which
-// step by rowWidth + rowSkip pixels each in their own pixel size. Row tails are never touched.
-template <typename Destination, typename Source, typename Function>
-void ForEachRowPixel(Destination* destination, const Source* source, int32_t rows,
-                     int32_t rowWidth, int32_t rowSkip, Function perPixel) {
-    if (rows <= 0 || rowWidth <= 0 || rowSkip < 0) return;
-    const size_t width = static_cast<size_t>(rowWidth);
-    const size_t pitch = width + static_cast<size_t>(rowSkip);
-    for (size_t y = 0; y < static_cast<size_t>(rows); ++y) {
-        Destination* out = destination + y * pitch;
-        const Source* in = source + y * pitch;
-        for (size_t x = 0; x < width; ++x) perPixel(out[x], in[x]);
-    }
-}
-
-}  // namespace
 
 void RgbToCmyk(Cmyk32* destination, const Rgb24* source, int32_t rows, int32_t rowWidth,
                int32_t rowSkip) {

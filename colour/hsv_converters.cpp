@@ -4,27 +4,12 @@
 
 #include "colour/conversion_tables.h"
 #include "colour/converters.h"
+#include "colour/row_walk.h"
 #include "colour/hsv_simd.h"
 
 namespace tonalith {
 
 namespace {
-
-// Calls `perPixel` on the first rowWidth pixels of each of `rows` rows of both buffers, which
-// advance in step by rowWidth + rowSkip pixels of their own size. Offsets are size_t so that a
-// large frame never overflows an int. A negative count converts nothing.
-template <typename Destination, typename Source, typename Function>
-void ForEachRowPixel(Destination* destination, Source* source, int32_t rows, int32_t rowWidth,
-                     int32_t rowSkip, Function perPixel) {
-    if (rows <= 0 || rowWidth <= 0 || rowSkip < 0) return;
-    const size_t width = static_cast<size_t>(rowWidth);
-    const size_t pitch = width + static_cast<size_t>(rowSkip);
-    for (size_t row = 0; row < static_cast<size_t>(rows); ++row) {
-        Destination* out = destination + row * pitch;
-        Source* in = source + row * pitch;
-        for (size_t x = 0; x < width; ++x) perPixel(out[x], in[x]);
-    }
-}
 
 // Runs the wide path on the leading columns of every row when the CPU has it; returns how many
 // columns it did (0 without it), which the plain loop then skips.
