@@ -16,7 +16,8 @@ for fuzzer in build/fuzz/tests/fuzz/*_fuzzer; do
     mkdir -p "$work/$name"
     cp -r tests/fuzz/corpus/"$name"/. "$work/$name"/
     echo "==== fuzzing $name for ${seconds}s"
-    if "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=30 \
+    # A fixed seed, so that a run explores the same inputs wherever it runs (FUZZ_SEED to vary).
+    if "$fuzzer" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=30 \
             -artifact_prefix="$work/$name-" "$work/$name" 2>"$work/$name.log"; then
         grep -E "^Done [0-9]+ runs" "$work/$name.log" || true
     else
