@@ -194,7 +194,8 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
     Json doc;
     try {
         doc = Json::parse(text);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {
+        // Syntax errors, and numbers no double can hold (1e999): the file is not a chain.
         std::string what = e.what();
         const auto colon = what.find("parse error");
         throw CliError(source + ": malformed JSON: " + (colon == std::string::npos ? what : what.substr(colon)));

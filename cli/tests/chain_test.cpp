@@ -57,6 +57,10 @@ TEST(ChainJson, RejectsWithAMessageNamingTheProblem) {
         {R"j({"stages": [{"model": "LAB"}]})j", "unknown model \"LAB\""},
         {R"j({"stages": []})j", "a chain has 1 to 10 stages, this one has 0"},
         {R"j({"stages": [{"model": "RGB"}, )j", "c.json: malformed JSON"},
+        // Found by fuzzing: a number too large for a double once ended the tool with an
+        // uncaught exception.
+        {R"j({"format": 88e888, "stages": []})j", "c.json: malformed JSON"},
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": 1e999}}]})j", "c.json: malformed JSON"},
         {R"j({"stage": []})j", "needs a \"stages\" array"},
     };
     for (const Case& c : cases) {
