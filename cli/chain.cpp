@@ -269,14 +269,14 @@ std::string ChainToJson(const Chain& chain, const std::string& source) {
     return doc.dump(2) + "\n";
 }
 
-Stage ParseStageSpec(const std::string& spec) {
-    const std::string where = "--stage '" + spec + "'";
-    const auto colon = spec.find(':');
+Stage ParseStageOption(const std::string& text) {
+    const std::string where = "--stage '" + text + "'";
+    const auto colon = text.find(':');
     Stage stage;
-    stage.type = ParseModel(Trim(spec.substr(0, colon)), where);
+    stage.type = ParseModel(Trim(text.substr(0, colon)), where);
     if (colon == std::string::npos) return stage;
     std::array<bool, kTracks> seen{};
-    std::stringstream rest(spec.substr(colon + 1));
+    std::stringstream rest(text.substr(colon + 1));
     std::string item;
     while (std::getline(rest, item, ',')) {
         if (Trim(item).empty()) continue;

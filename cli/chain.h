@@ -53,7 +53,7 @@ Chain ParseChainJson(const std::string& text, const std::string& source);
 // Canonical JSON; refuses what JSON cannot carry (unknown types, values outside range).
 std::string ChainToJson(const Chain& chain, const std::string& source);
 // "HSV: H(offs)=30, S(con2)=64"
-Stage ParseStageSpec(const std::string& spec);
+Stage ParseStageOption(const std::string& text);
 
 enum class ChainForm { kBlock, kJson };
 struct LoadedChain {

@@ -28,12 +28,12 @@ struct Named {
     std::string source;
 };
 
-Named ResolveChain(const std::optional<std::string>& path, const std::vector<std::string>& stageSpecs) {
-    if (!stageSpecs.empty()) {
+Named ResolveChain(const std::optional<std::string>& path, const std::vector<std::string>& stageOptions) {
+    if (!stageOptions.empty()) {
         if (path) throw CliError("give either a CHAIN file or --stage options, not both");
-        if (stageSpecs.size() > kMaxChainStages) throw CliError("a chain has at most 10 stages");
+        if (stageOptions.size() > kMaxChainStages) throw CliError("a chain has at most 10 stages");
         Named named{{}, "--stage"};
-        for (const auto& spec : stageSpecs) named.chain.stages.push_back(ParseStageSpec(spec));
+        for (const auto& text : stageOptions) named.chain.stages.push_back(ParseStageOption(text));
         return named;
     }
     if (!path) throw CliError("no chain: give a CHAIN file or --stage 'MODEL: LABEL=VALUE, ...'");

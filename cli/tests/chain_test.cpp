@@ -169,16 +169,16 @@ TEST(ChainWarnings, ReportWhatThePluginWillChange) {
     EXPECT_TRUE(ChainWarnings(clean, "w").empty());
 }
 
-TEST(StageSpec, BuildsAStageFromTheCommandLine) {
-    const Stage stage = ParseStageSpec("HSV: H(offs)=30, S(con2)=64, 9=120");
+TEST(StageOption, BuildsAStageFromTheCommandLine) {
+    const Stage stage = ParseStageOption("HSV: H(offs)=30, S(con2)=64, 9=120");
     EXPECT_EQ(stage.type, kHsv);
     EXPECT_EQ(stage.tracks[0], 30);
     EXPECT_EQ(stage.tracks[8], 64);
     EXPECT_EQ(stage.tracks[9], 120);
-    EXPECT_EQ(ParseStageSpec("ycbcr").type, kYcbcr);
-    EXPECT_NE(ErrorOf([] { ParseStageSpec("RGB: R(off)=x"); }).find("not an integer"), std::string::npos);
-    EXPECT_NE(ErrorOf([] { ParseStageSpec("RGB: R(off)"); }).find("expected LABEL=VALUE"), std::string::npos);
-    EXPECT_NE(ErrorOf([] { ParseStageSpec("RGB: R(off)=257"); }).find("outside its range -256..256"), std::string::npos);
+    EXPECT_EQ(ParseStageOption("ycbcr").type, kYcbcr);
+    EXPECT_NE(ErrorOf([] { ParseStageOption("RGB: R(off)=x"); }).find("not an integer"), std::string::npos);
+    EXPECT_NE(ErrorOf([] { ParseStageOption("RGB: R(off)"); }).find("expected LABEL=VALUE"), std::string::npos);
+    EXPECT_NE(ErrorOf([] { ParseStageOption("RGB: R(off)=257"); }).find("outside its range -256..256"), std::string::npos);
 }
 
 TEST(ChainTable, ShowsLabelsPerModel) {

@@ -1,4 +1,4 @@
-// The command line's readers: chain files in either form, --stage specs, YUV4MPEG2 headers and
+// The command line's readers: chain files in either form, --stage options, YUV4MPEG2 headers and
 // frames, and pictures. Every malformed input must end in the tool's own error (which names the
 // file and the problem), never in a crash, a stray exception or an out-of-bounds access.
 #include <unistd.h>
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         switch (data[0] % 4) {
             case 0: Chains(bytes); break;
-            case 1: ParseStageSpec(bytes); break;
+            case 1: ParseStageOption(bytes); break;
             case 2: Y4m(bytes); break;
             default: Picture(bytes); break;
         }
