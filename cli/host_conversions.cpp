@@ -45,49 +45,17 @@ int16_t RoundClamp(double v, int low, int high) {
     return static_cast<int16_t>(std::clamp<long>(std::lround(v), low, high));
 }
 
-}  // namespace
+// The coefficients of one pair, in the fixed point above. Y = (black + yr R + yg G + yb B) >> 16
+// and so on; back, R = (ry Y - offset + rcr Cr) >> 16, G with gcb and gcr, B with bcb.
+struct ForwardCoefficients {
+    int32_t black, yr, yg, yb, cbR, cbG, cbB, crR, crG, crB;
+};
+struct InverseCoefficients {
+    int32_t ry, offset, rcr, gcb, gcr, bcb;
+};
 
-// The four whole-buffer conversions are plain integer loops; on CPUs with AVX2 a second copy of
-// each, vectorised for it, is chosen when the program starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define TONALITH_WIDE_CLONES __attribute__((target_clones("avx2", "default"), optimize("O3")))
-#else
-#define TONALITH_WIDE_CLONES
-#endif
-
-TONALITH_WIDE_CLONES
-int32_t TONALITH_CALL HostRgbToYc(YcPixel* destination, const void* source, int32_t pixelCount) {
-    const auto* bgr = static_cast<const uint8_t*>(source);
-    for (int32_t i = 0; i < pixelCount; ++i) {
-        const int32_t b = bgr[3 * i], g = bgr[3 * i + 1], r = bgr[3 * i + 2];
-        const int32_t y = (kYr * r + kYg * g + kYb * b + kHalf) >> kShift;
-        const int32_t cb = (kCbR * r + kCbG * g + kCbB * b + kHalf) >> kShift;
-        const int32_t cr = (kCrR * r + kCrG * g + kCrB * b + kHalf) >> kShift;
-        destination[i].y = static_cast<int16_t>(Clamp(y, 0, 4095));
-        destination[i].cb = static_cast<int16_t>(Clamp(cb, -2048, 2047));
-        destination[i].cr = static_cast<int16_t>(Clamp(cr, -2048, 2047));
-    }
-    return 1;
-}
-
-TONALITH_WIDE_CLONES
-int32_t TONALITH_CALL HostYcToRgb(void* destination, const YcPixel* source, int32_t pixelCount) {
-    auto* bgr = static_cast<uint8_t*>(destination);
-    for (int32_t i = 0; i < pixelCount; ++i) {
-        // Any int16 may arrive; the products stay far inside int32.
-        const int32_t y = kRy * source[i].y + kHalf;
-        const int32_t cb = source[i].cb, cr = source[i].cr;
-        const int32_t r = (y + kRcr * cr) >> kShift;
-        const int32_t g = (y - kGcb * cb - kGcr * cr) >> kShift;
-        const int32_t b = (y + kBcb * cb) >> kShift;
-        bgr[3 * i] = static_cast<uint8_t>(Clamp(b, 0, 255));
-        bgr[3 * i + 1] = static_cast<uint8_t>(Clamp(g, 0, 255));
-        bgr[3 * i + 2] = static_cast<uint8_t>(Clamp(r, 0, 255));
-    }
-    return 1;
-}
-
-namespace {
+constexpr ForwardCoefficients kFullForward = {0, kYr, kYg, kYb, kCbR, kCbG, kCbB, kCrR, kCrG, kCrB};
+constexpr InverseCoefficients kFullInverse = {kRy, 0, kRcr, kGcb, kGcr, kBcb};
 
 // Limited range on the YC scale: black at 16/255 of it, luma spanning 219/255, chroma 224/255.
 constexpr double kBlack = 16.0 * 4095.0 / 255.0;
@@ -110,37 +78,72 @@ constexpr int32_t kLimRcr = Fixed(2.0 * (1.0 - kKr) * kLimDownC);
 constexpr int32_t kLimGcb = Fixed(2.0 * (1.0 - kKb) * kKb / kKg * kLimDownC);
 constexpr int32_t kLimGcr = Fixed(2.0 * (1.0 - kKr) * kKr / kKg * kLimDownC);
 constexpr int32_t kLimBcb = Fixed(2.0 * (1.0 - kKb) * kLimDownC);
+constexpr ForwardCoefficients kLimitedForward = {kLimBlack, kLimYr,  kLimYg,  kLimYb,  kLimCbR,
+                                                 kLimCbG,   kLimCbB, kLimCrR, kLimCrG, kLimCrB};
+constexpr InverseCoefficients kLimitedInverse = {kLimRy,  kLimOffset, kLimRcr,
+                                                 kLimGcb, kLimGcr,    kLimBcb};
 
-}  // namespace
-
-TONALITH_WIDE_CLONES
-int32_t TONALITH_CALL HostRgbToYcLimited(YcPixel* destination, const void* source, int32_t pixelCount) {
-    const auto* bgr = static_cast<const uint8_t*>(source);
+// One loop each way for both pairs; inlined into each entry point, where the coefficients are
+// constants again, so every copy vectorises as a hand-written one would.
+[[gnu::always_inline]] inline void RgbToYcWith(const ForwardCoefficients& k, YcPixel* destination,
+                                               const uint8_t* bgr, int32_t pixelCount) {
     for (int32_t i = 0; i < pixelCount; ++i) {
         const int32_t b = bgr[3 * i], g = bgr[3 * i + 1], r = bgr[3 * i + 2];
-        const int32_t y = (kLimBlack + kLimYr * r + kLimYg * g + kLimYb * b + kHalf) >> kShift;
-        const int32_t cb = (kLimCbR * r + kLimCbG * g + kLimCbB * b + kHalf) >> kShift;
-        const int32_t cr = (kLimCrR * r + kLimCrG * g + kLimCrB * b + kHalf) >> kShift;
+        const int32_t y = (k.black + k.yr * r + k.yg * g + k.yb * b + kHalf) >> kShift;
+        const int32_t cb = (k.cbR * r + k.cbG * g + k.cbB * b + kHalf) >> kShift;
+        const int32_t cr = (k.crR * r + k.crG * g + k.crB * b + kHalf) >> kShift;
         destination[i].y = static_cast<int16_t>(Clamp(y, 0, 4095));
         destination[i].cb = static_cast<int16_t>(Clamp(cb, -2048, 2047));
         destination[i].cr = static_cast<int16_t>(Clamp(cr, -2048, 2047));
     }
+}
+
+[[gnu::always_inline]] inline void YcToRgbWith(const InverseCoefficients& k, uint8_t* bgr,
+                                               const YcPixel* source, int32_t pixelCount) {
+    for (int32_t i = 0; i < pixelCount; ++i) {
+        // Any int16 may arrive; the products stay far inside int32.
+        const int32_t y = k.ry * source[i].y - k.offset + kHalf;
+        const int32_t cb = source[i].cb, cr = source[i].cr;
+        const int32_t r = (y + k.rcr * cr) >> kShift;
+        const int32_t g = (y - k.gcb * cb - k.gcr * cr) >> kShift;
+        const int32_t b = (y + k.bcb * cb) >> kShift;
+        bgr[3 * i] = static_cast<uint8_t>(Clamp(b, 0, 255));
+        bgr[3 * i + 1] = static_cast<uint8_t>(Clamp(g, 0, 255));
+        bgr[3 * i + 2] = static_cast<uint8_t>(Clamp(r, 0, 255));
+    }
+}
+
+}  // namespace
+
+// The four whole-buffer conversions are plain integer loops; on CPUs with AVX2 a second copy of
+// each, vectorised for it, is chosen when the program starts.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define TONALITH_WIDE_CLONES __attribute__((target_clones("avx2", "default"), optimize("O3")))
+#else
+#define TONALITH_WIDE_CLONES
+#endif
+
+TONALITH_WIDE_CLONES
+int32_t TONALITH_CALL HostRgbToYc(YcPixel* destination, const void* source, int32_t pixelCount) {
+    RgbToYcWith(kFullForward, destination, static_cast<const uint8_t*>(source), pixelCount);
+    return 1;
+}
+
+TONALITH_WIDE_CLONES
+int32_t TONALITH_CALL HostYcToRgb(void* destination, const YcPixel* source, int32_t pixelCount) {
+    YcToRgbWith(kFullInverse, static_cast<uint8_t*>(destination), source, pixelCount);
+    return 1;
+}
+
+TONALITH_WIDE_CLONES
+int32_t TONALITH_CALL HostRgbToYcLimited(YcPixel* destination, const void* source, int32_t pixelCount) {
+    RgbToYcWith(kLimitedForward, destination, static_cast<const uint8_t*>(source), pixelCount);
     return 1;
 }
 
 TONALITH_WIDE_CLONES
 int32_t TONALITH_CALL HostYcToRgbLimited(void* destination, const YcPixel* source, int32_t pixelCount) {
-    auto* bgr = static_cast<uint8_t*>(destination);
-    for (int32_t i = 0; i < pixelCount; ++i) {
-        const int32_t y = kLimRy * source[i].y - kLimOffset + kHalf;
-        const int32_t cb = source[i].cb, cr = source[i].cr;
-        const int32_t r = (y + kLimRcr * cr) >> kShift;
-        const int32_t g = (y - kLimGcb * cb - kLimGcr * cr) >> kShift;
-        const int32_t b = (y + kLimBcb * cb) >> kShift;
-        bgr[3 * i] = static_cast<uint8_t>(Clamp(b, 0, 255));
-        bgr[3 * i + 1] = static_cast<uint8_t>(Clamp(g, 0, 255));
-        bgr[3 * i + 2] = static_cast<uint8_t>(Clamp(r, 0, 255));
-    }
+    YcToRgbWith(kLimitedInverse, static_cast<uint8_t*>(destination), source, pixelCount);
     return 1;
 }
 

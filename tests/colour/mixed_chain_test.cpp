@@ -50,6 +50,27 @@ const ChainCase kChainCases[] = {
     {"RgbCmykYcCmyk", {0, 2, 1, 2},
      {"YcToRgb", "ApplyRgbCurves#0", "RgbToCmyk", "ApplyCmykCurves#0", "CmykToRgb", "RgbToYc",
       "ApplyYcCurves#0", "YcToRgb", "RgbToCmyk", "ApplyCmykCurves#1", "CmykToRgb", "RgbToYc"}},
+    // HSV stages: HSV is reached only from YC and always returns through YC.
+    {"HsvOnly", {3}, {"YcToHsv", "ApplyHsvCurves#0", "HsvToYc"}},
+    {"HsvHsv", {3, 3}, {"YcToHsv", "ApplyHsvCurves#0", "ApplyHsvCurves#1", "HsvToYc"}},
+    // HSV is reached only from YC and always returns through YC.
+    {"HsvThenCmyk", {3, 2},
+     {"YcToHsv", "ApplyHsvCurves#0", "HsvToYc", "YcToRgb", "RgbToCmyk", "ApplyCmykCurves#0",
+      "CmykToRgb", "RgbToYc"}},
+    {"CmykThenHsv", {2, 3},
+     {"YcToRgb", "RgbToCmyk", "ApplyCmykCurves#0", "CmykToRgb", "RgbToYc", "YcToHsv",
+      "ApplyHsvCurves#0", "HsvToYc"}},
+    {"RgbHsvRgb", {0, 3, 0},
+     {"YcToRgb", "ApplyRgbCurves#0", "RgbToYc", "YcToHsv", "ApplyHsvCurves#0", "HsvToYc",
+      "YcToRgb", "ApplyRgbCurves#1", "RgbToYc"}},
+    {"YcHsvYc", {1, 3, 1},
+     {"ApplyYcCurves#0", "YcToHsv", "ApplyHsvCurves#0", "HsvToYc", "ApplyYcCurves#1"}},
+    // All four models, HSV twice, with an unknown type that moves no cursor.
+    {"AllFourModels", {3, 0, 7, 1, 2, 3, 2},
+     {"YcToHsv", "ApplyHsvCurves#0", "HsvToYc", "YcToRgb", "ApplyRgbCurves#0", "RgbToYc",
+      "ApplyYcCurves#0", "YcToRgb", "RgbToCmyk", "ApplyCmykCurves#0", "CmykToRgb", "RgbToYc",
+      "YcToHsv", "ApplyHsvCurves#1", "HsvToYc", "YcToRgb", "RgbToCmyk", "ApplyCmykCurves#1",
+      "CmykToRgb", "RgbToYc"}},
 };
 
 class MixedChainCalls : public ::testing::TestWithParam<ChainCase> {};

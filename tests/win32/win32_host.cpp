@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "host/filter_abi.h"
+#include "tests/dialog_texts.h"
 
 namespace {
 
@@ -42,28 +43,9 @@ constexpr int kResetId = 6004;
 constexpr int kTrackbarIdBase = 100;
 constexpr int kCheckBoxId = 200;
 
-const std::string kRgb = "RGB\x95\xe2\x90\xb3";
-const std::string kYc = "YCbCr\x95\xe2\x90\xb3";
-const std::string kCmyk = "CMYK\x95\xe2\x90\xb3";
-const std::string kHsv = "HSV\x95\xe2\x90\xb3";
-const char kFace[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
+using namespace tonalith::expected;  // the texts the dialog must show
 
-const std::vector<std::string> kRgbLabels = {
-    "R(off)    ", "R(lower)  ", "R(upper)  ", "R(gamm)   ", "R(-gam)   ", "G(off)    ",
-    "G(lower)  ", "G(upper)  ", "G(gamm)   ", "G(-gam)   ", "B(off)    ", "B(lower)  ",
-    "B(upper)  ", "B(gamm)   ", "B(-gam)   ", "           "};
-const std::vector<std::string> kYcLabels = {
-    "Y(clip1)  ", "Y(clip2)  ", "Y(offs)   ", "Y(lower)  ", "Y(upper)  ", "Y(0con)   ",
-    "Y(1con)   ", "Y(gamm)   ", "Cb(off)   ", "Cb(con+)  ", "Cb(con-)  ", "Cb(gam)   ",
-    "Cr(off)   ", "Cr(con+)  ", "Cr(con-)  ", "Cr(gam)   "};
-const std::vector<std::string> kCmykLabels = {
-    "C(off)    ", "C(lower)  ", "C(upper)  ", "C(gamm)   ", "M(off)    ", "M(lower)  ",
-    "M(upper)  ", "M(gamm)   ", "Y(off)    ", "Y(lower)  ", "Y(upper)  ", "Y(gamm)   ",
-    "K(off)    ", "K(lower)  ", "K(upper)  ", "K(gamm)   "};
-const std::vector<std::string> kHsvLabels = {
-    "H(offs)   ", "H(degree) ", "H(lower)  ", "H(upper)  ", "S(offs)   ", "S(lower)  ",
-    "S(upper)  ", "S(gamm)   ", "S(con2)   ", "H(degree) ", "H(width)  ", "H(slope)  ",
-    "V(offs)   ", "V(con)    ", "V(gamm)   ", "V(-gam)   "};
+const char kFace[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
 
 // The host's side of the filter: its copy of the record, its services and its dialog.
 struct Host {

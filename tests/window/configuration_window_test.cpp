@@ -9,6 +9,7 @@
 #include "fake_host.h"
 #include "platform/win32_standin.h"
 #include "stages/stage_table.h"
+#include "tests/dialog_texts.h"
 
 namespace tonalith {
 namespace {
@@ -16,28 +17,7 @@ namespace {
 using standin::Control;
 using testing::FakeHost;
 using testing::TestFrame;
-
-const std::string kRgb = "RGB\x95\xe2\x90\xb3";
-const std::string kYc = "YCbCr\x95\xe2\x90\xb3";
-const std::string kCmyk = "CMYK\x95\xe2\x90\xb3";
-const std::string kHsv = "HSV\x95\xe2\x90\xb3";
-
-const std::vector<std::string> kRgbLabels = {
-    "R(off)    ", "R(lower)  ", "R(upper)  ", "R(gamm)   ", "R(-gam)   ", "G(off)    ",
-    "G(lower)  ", "G(upper)  ", "G(gamm)   ", "G(-gam)   ", "B(off)    ", "B(lower)  ",
-    "B(upper)  ", "B(gamm)   ", "B(-gam)   ", "           "};
-const std::vector<std::string> kYcLabels = {
-    "Y(clip1)  ", "Y(clip2)  ", "Y(offs)   ", "Y(lower)  ", "Y(upper)  ", "Y(0con)   ",
-    "Y(1con)   ", "Y(gamm)   ", "Cb(off)   ", "Cb(con+)  ", "Cb(con-)  ", "Cb(gam)   ",
-    "Cr(off)   ", "Cr(con+)  ", "Cr(con-)  ", "Cr(gam)   "};
-const std::vector<std::string> kCmykLabels = {
-    "C(off)    ", "C(lower)  ", "C(upper)  ", "C(gamm)   ", "M(off)    ", "M(lower)  ",
-    "M(upper)  ", "M(gamm)   ", "Y(off)    ", "Y(lower)  ", "Y(upper)  ", "Y(gamm)   ",
-    "K(off)    ", "K(lower)  ", "K(upper)  ", "K(gamm)   "};
-const std::vector<std::string> kHsvLabels = {
-    "H(offs)   ", "H(degree) ", "H(lower)  ", "H(upper)  ", "S(offs)   ", "S(lower)  ",
-    "S(upper)  ", "S(gamm)   ", "S(con2)   ", "H(degree) ", "H(width)  ", "H(slope)  ",
-    "V(offs)   ", "V(con)    ", "V(gamm)   ", "V(-gam)   "};
+using namespace expected;  // the texts the dialog must show
 
 constexpr uint16_t kSelectorId = 6000;
 constexpr uint16_t kListId = 6001;
