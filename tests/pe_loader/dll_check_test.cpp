@@ -212,16 +212,14 @@ std::vector<ChainCase> FrameChains() {
     std::vector<ChainCase> cases;
     const char* models[] = {"Rgb", "Ycbcr", "Cmyk", "Hsv"};
     for (int32_t type = 0; type < 4; ++type) {
-        cli::Stage high, low, mid;
-        high.type = low.type = mid.type = type;
+        cli::Stage high, low;
+        high.type = low.type = type;
         for (int t = 0; t < 16; ++t) {
             high.tracks[t] = cli::ModelRange(type, t).high;
             low.tracks[t] = cli::ModelRange(type, t).low;
-            mid.tracks[t] = (t % 3 == 0 ? -1 : 1) * (cli::ModelRange(type, t).high / (2 + t % 5));
         }
         cases.push_back({std::string(models[type]) + "Highest", {{high}}});
         cases.push_back({std::string(models[type]) + "Lowest", {{low}}});
-        cases.push_back({std::string(models[type]) + "Between", {{mid}}});
     }
     cases.push_back({"MixedFour",
                      {{StageOf(3, {{0, 40}, {4, 30}, {9, 120}, {10, 30}, {11, 20}}),
@@ -245,7 +243,7 @@ std::vector<ChainCase> FrameChains() {
         cases.push_back({"Example" + name, cli::LoadChainFile(path.string()).chain});
     }
     const char* sweep = std::getenv("TONALITH_DLL_SWEEP");
-    const int randomCount = 6 + (sweep != nullptr ? std::atoi(sweep) : 0);
+    const int randomCount = 4 + (sweep != nullptr ? std::atoi(sweep) : 0);
     std::mt19937 random(20261210);
     for (int k = 0; k < randomCount; ++k) cases.push_back({"Random" + std::to_string(k), RandomChain(random)});
     return cases;
@@ -501,5 +499,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", tonalith::pe::dllPath.c_str(), error.what());
         return 1;
     }
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // The editor quits: the DLL hears DLL_PROCESS_DETACH and must take it as it took the attach.
+    tonalith::pe::Plugins& plugins = tonalith::pe::ThePlugins();
+    const size_t before = plugins.dll->faults().size();
+    plugins.dll->Unload();
+    for (size_t i = before; i < plugins.dll->faults().size(); ++i)
+        std::fprintf(stderr, "unloading the DLL: %s\n", plugins.dll->faults()[i].c_str());
+    return status != 0 || plugins.dll->faults().size() != before ? 1 : 0;
 }

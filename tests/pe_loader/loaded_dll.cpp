@@ -17,6 +17,7 @@ LoadedDll::LoadedDll(const std::vector<uint8_t>& file) {
     SetQueriedImage(image_.get());
     if (image_->tls().indexAddress != 0) AttachModuleTls(image_->tls());
     Notify(kProcessAttach);
+    attached_ = true;
 
     const uint32_t getFilterTable = image_->FindExport("GetFilterTable");
     if (getFilterTable == 0) throw PeError("the DLL does not export GetFilterTable");
@@ -30,7 +31,11 @@ LoadedDll::LoadedDll(const std::vector<uint8_t>& file) {
     if (image_->SectionAt(filterTable_) == nullptr) throw PeError("GetFilterTable points outside the DLL");
 }
 
-LoadedDll::~LoadedDll() {
+LoadedDll::~LoadedDll() { Unload(); }
+
+void LoadedDll::Unload() {
+    if (!attached_) return;
+    attached_ = false;
     Notify(kProcessDetach);
     SetQueriedImage(nullptr);
 }

@@ -16,7 +16,9 @@ namespace tonalith::pe {
 class LoadedDll {
 public:
     explicit LoadedDll(const std::vector<uint8_t>& file);  // throws PeError
-    ~LoadedDll();
+    ~LoadedDll();  // unloads if Unload has not run
+    // DLL_PROCESS_DETACH to the TLS callbacks and the entry point; their faults join faults().
+    void Unload();
     LoadedDll(const LoadedDll&) = delete;
     LoadedDll& operator=(const LoadedDll&) = delete;
 
@@ -31,6 +33,7 @@ private:
     std::unique_ptr<PeImage> image_;
     uint32_t filterTable_ = 0;
     int tlsCallbacksRun_ = 0;
+    bool attached_ = false;
     std::vector<std::string> faults_;
 };
 

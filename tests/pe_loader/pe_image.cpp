@@ -71,7 +71,7 @@ void PeImage::Map(const std::vector<uint8_t>& file, const ImportResolver& resolv
     const uint32_t coff = pe + 4;
     if (view.At<uint16_t>(coff) != kMachineI386) throw PeError("not an i386 image");
     const uint16_t sectionCount = view.At<uint16_t>(coff + 2);
-    carriesSymbols_ = view.At<uint32_t>(coff + 8) != 0 || view.At<uint32_t>(coff + 12) != 0;
+    carriesSymbols_ = view.At<uint32_t>(coff + 12) != 0;  // NumberOfSymbols
     const uint16_t optionalSize = view.At<uint16_t>(coff + 16);
     if ((view.At<uint16_t>(coff + 18) & kCharacteristicDll) == 0) throw PeError("not a DLL");
     const uint32_t opt = coff + 20;
