@@ -117,6 +117,8 @@ const BrokenFile kBrokenFiles[] = {
     {"NotPe", [](auto& b) { b[0] = 'Z'; }, "no MZ header"},
 };
 
+void PrintTo(const BrokenFile& file, std::ostream* out) { *out << file.name; }
+
 class DllLoadRefuses : public ::testing::TestWithParam<BrokenFile> {};
 
 TEST_P(DllLoadRefuses, NamingTheProblem) {
@@ -303,7 +305,17 @@ struct FrameCase {
     ChainCase chain;
 };
 
-class DllFrames : public ::testing::TestWithParam<FrameCase> {};
+void PrintTo(const FrameCase& c, std::ostream* out) {
+    *out << c.chain.name << " at x87 control word 0x" << std::hex << c.controlWord << std::dec;
+}
+
+class DllFrames : public ::testing::TestWithParam<FrameCase> {
+protected:
+    void SetUp() override {
+        ThePlugins().windows->faults.clear();
+        ThePlugins().linux->faults.clear();
+    }
+};
 
 TEST_P(DllFrames, MatchTheLinuxBuildBitForBit) {
     const FrameCase& c = GetParam();
@@ -413,6 +425,7 @@ void Select(EditorSession& s, std::vector<int32_t>& r, intptr_t id, int index) {
 TEST(DllWindow, BuildsTheDialogOfTheLinuxBuild) {
     using namespace expected;
     Plugins& p = ThePlugins();
+    p.windows->faults.clear();
     InitDllAt(kWindowsControlWord);
     standin::Reset();
     Log().windowCalls.clear();

@@ -105,6 +105,12 @@ int32_t EditorSession::Command(uint16_t code, uint16_t id) {
 }
 
 void EditorSession::OpenProject(const std::array<uint8_t, 680>& block) {
+    // The editor stores and restores as many bytes as the table announces.
+    if (record.extraData == nullptr || record.extraDataSize != static_cast<int32_t>(block.size())) {
+        faults.push_back(name_ + ": the table announces an extra-data block of " +
+                         std::to_string(record.extraDataSize) + " bytes; a stored chain has 680");
+        return;
+    }
     std::memcpy(record.extraData, block.data(), block.size());
     ++fileTag;
 }
