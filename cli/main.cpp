@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/chain.h"
+#include "cli/grade/server.h"
 #include "cli/image_io.h"
 #include "cli/output_file.h"
 #include "cli/picture.h"
@@ -219,6 +220,13 @@ int main(int argc, char** argv) {
     demo->add_option("--chain", chainPath, "use this chain instead of the bundled one");
     demo->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
 
+    GradeOptions grade;
+    auto* gradeCommand = app.add_subcommand("grade", "grade a picture in the browser: grade PICTURE [CHAIN]");
+    gradeCommand->add_option("picture", grade.picture, "the picture (PNG or JPEG)")->required();
+    gradeCommand->add_option("chain", grade.chain, "the chain to start from (JSON or 680-byte block)");
+    gradeCommand->add_option("--port", grade.port, "the port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
+    gradeCommand->add_option("--plugin", grade.plugin, "the plug-in library (default: next to the executable)");
+
     CLI11_PARSE(app, argc, argv);
     try {
         if (*apply) return Apply(args, stages, plugin);
@@ -226,6 +234,7 @@ int main(int argc, char** argv) {
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
         if (*demo) return Demo(demoFolder, chainPath, plugin);
+        if (*gradeCommand) return RunGradeServer(grade);
     } catch (const CliError& e) {
         std::fprintf(stderr, "tonalith: %s\n", e.what());
         return 1;

@@ -97,6 +97,25 @@ void PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t
     record_.processCallback(&record_, &frame);
 }
 
+TrackRange PluginHost::SliderRange(int track) const {
+    if (track < 0 || track >= kTracks || !record_.trackMinimums || !record_.trackMaximums) return {0, 0};
+    return {record_.trackMinimums[track], record_.trackMaximums[track]};
+}
+
+void PluginHost::Update() {
+    if (record_.updateCallback) record_.updateCallback(&record_);
+}
+
+int32_t PluginHost::WindowMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    return record_.windowProcedure ? record_.windowProcedure(window, message, wParam, lParam, this, &record_) : 0;
+}
+
+Block PluginHost::StoredBlock() const {
+    Block block{};
+    std::memcpy(block.data(), record_.extraData, kBlockSize);
+    return block;
+}
+
 int32_t PluginHost::GetCurrentFrame(void* editHandle) {
     const auto* host = static_cast<const PluginHost*>(editHandle);
     return host ? host->frameNumber_ : 0;

@@ -33,6 +33,18 @@ public:
     // One frame, corrected in place. Frame numbers increase from call to call.
     void Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch);
 
+    // The dialog's side, as the editor drives it: the slider values and the check box it shows,
+    // FilterUpdate after the user changed them, and the configuration window's messages.
+    int32_t* Tracks() { return trackValues_.data(); }
+    int32_t Check() const { return checkValues_[0]; }
+    void SetCheck(int32_t value) { checkValues_[0] = value; }
+    // The host's own slider range for a track, as the filter table announces it.
+    TrackRange SliderRange(int track) const;
+    void Update();
+    int32_t WindowMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+    // The chain block as the editor would store it with its project now.
+    Block StoredBlock() const;
+
     // Host services (static because the plug-in calls plain functions).
     static int32_t TONALITH_CALL GetCurrentFrame(void* editHandle);
     static int32_t TONALITH_CALL GetFileInfo(void* editHandle, int32_t frameNumber, FileInfoRecord* info);

@@ -1,0 +1,173 @@
+#include "cli/grade/server.h"
+
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "cli/grade/access.h"
+#include "cli/grade/session.h"
+#include "cli/plugin_host.h"
+
+namespace tonalith::cli {
+
+extern const char* const kGradePageHtml;
+
+namespace {
+
+constexpr const char* kJson = "application/json";
+
+void Refuse(httplib::Response& res, int status, const std::string& message) {
+    res.status = status;
+    res.set_content(nlohmann::json{{"error", message}}.dump(), kJson);
+}
+
+std::optional<std::string> Header(const httplib::Request& req, const char* name) {
+    if (!req.has_header(name)) return std::nullopt;
+    return req.get_header_value(name);
+}
+
+// The body of a POST: a JSON object; anything else is the client's fault.
+nlohmann::json Body(const httplib::Request& req) {
+    nlohmann::json body = nlohmann::json::parse(req.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) throw BadRequest("the request body must be a JSON object");
+    return body;
+}
+
+int IntField(const nlohmann::json& body, const char* name) {
+    const auto found = body.find(name);
+    if (found == body.end() || !found->is_number_integer()) throw BadRequest(std::string("\"") + name + "\" must be an integer");
+    const auto value = found->get<int64_t>();
+    if (value < INT32_MIN || value > INT32_MAX) throw BadRequest(std::string("\"") + name + "\" is out of range");
+    return static_cast<int>(value);
+}
+
+// Runs a dialog action; a refused one answers 400 and changes nothing.
+template <typename Action>
+httplib::Server::Handler Json(GradeSession& session, Action action) {
+    return [&session, action](const httplib::Request& req, httplib::Response& res) {
+        try {
+            res.set_content(action(session, req), kJson);
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
+        } catch (const CliError& e) {
+            Refuse(res, 500, e.what());
+        }
+    };
+}
+
+}  // namespace
+
+int RunGradeServer(const GradeOptions& options) {
+    Image picture = ReadImage(options.picture);
+    Chain chain;
+    chain.stages.resize(1);
+    if (options.chain) chain = LoadChainFile(*options.chain).chain;
+    GradeSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin, std::move(picture), chain);
+    const std::string token = MakeAccessToken();
+
+    // Ctrl-C and SIGTERM reach one thread, which stops the server; the others never see them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    httplib::Server server;
+    server.set_payload_max_length(64 * 1024);
+    if (options.port < 0 || options.port > 65535) throw CliError("--port must be 0..65535");
+    int port = options.port;
+    if (port == 0) port = server.bind_to_any_port("127.0.0.1");
+    else if (!server.bind_to_port("127.0.0.1", port)) port = -1;
+    if (port <= 0) throw CliError("cannot listen on 127.0.0.1:" + std::to_string(options.port));
+
+    server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
+        RequestCredentials credentials{Header(req, "Host"), Header(req, "Origin"), Header(req, "X-Tonalith-Token")};
+        if (!credentials.token && req.has_param("token")) credentials.token = req.get_param_value("token");
+        const Access access = CheckAccess(credentials, port, token);
+        if (access == Access::kAllowed) {
+            res.set_header("Cache-Control", "no-store");
+            res.set_header("X-Content-Type-Options", "nosniff");
+            res.set_header("X-Frame-Options", "DENY");
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        Refuse(res, access == Access::kNoToken || access == Access::kWrongToken ? 401 : 403, AccessProblem(access));
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    server.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Security-Policy",
+                       "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
+                       "img-src blob: data:; connect-src 'self'");
+        res.set_header("Referrer-Policy", "no-referrer");
+        res.set_content(kGradePageHtml, "text/html; charset=utf-8");
+    });
+    server.Get("/api/state", Json(session, [](GradeSession& s, const httplib::Request&) { return s.State(); }));
+    server.Post("/api/track", Json(session, [](GradeSession& s, const httplib::Request& req) {
+        const auto body = Body(req);
+        return s.SetTrack(IntField(body, "track"), IntField(body, "value"));
+    }));
+    server.Post("/api/link", Json(session, [](GradeSession& s, const httplib::Request& req) {
+        const auto body = Body(req);
+        const auto on = body.find("on");
+        if (on == body.end() || !on->is_boolean()) throw BadRequest("\"on\" must be true or false");
+        return s.SetLink(on->get<bool>());
+    }));
+    server.Post("/api/select", Json(session, [](GradeSession& s, const httplib::Request& req) {
+        return s.Select(IntField(Body(req), "stage"));
+    }));
+    server.Post("/api/model", Json(session, [](GradeSession& s, const httplib::Request& req) {
+        return s.SetModel(IntField(Body(req), "model"));
+    }));
+    server.Post("/api/button", Json(session, [](GradeSession& s, const httplib::Request& req) {
+        const auto body = Body(req);
+        const auto name = body.find("name");
+        if (name == body.end() || !name->is_string()) throw BadRequest("\"name\" must be a string");
+        return s.Press(name->get<std::string>());
+    }));
+    server.Get("/api/preview.png", [&session](const httplib::Request&, httplib::Response& res) {
+        uint64_t version = 0;
+        double cpuMs = 0;
+        const std::string png = session.PreviewPng(version, cpuMs);
+        res.set_header("X-Tonalith-Version", std::to_string(version));
+        char timing[64];
+        std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", cpuMs);
+        res.set_header("Server-Timing", timing);
+        res.set_content(png, "image/png");
+    });
+    server.Get("/api/original.png", [&session](const httplib::Request&, httplib::Response& res) {
+        res.set_content(session.OriginalPng(), "image/png");
+    });
+    server.Get("/api/chain.json", [&session](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Disposition", "attachment; filename=\"chain.json\"");
+        res.set_content(session.ChainJson(), kJson);
+    });
+    server.Get("/api/chain.bin", [&session](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Disposition", "attachment; filename=\"chain.bin\"");
+        res.set_content(session.ChainBlock(), "application/octet-stream");
+    });
+
+    std::atomic<bool> signalled{false};
+    std::thread stopper([&server, &stopSignals, &signalled] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        signalled = true;
+        server.stop();
+    });
+    std::printf("tonalith grade: open http://127.0.0.1:%d/?token=%s\n", port, token.c_str());
+    std::printf("(Ctrl-C stops the server)\n");
+    std::fflush(stdout);
+    const bool listened = server.listen_after_bind();
+    // Wakes the stopper if the server ended on its own.
+    if (!signalled) pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    if (!listened) throw CliError("the server stopped on an error");
+    std::fprintf(stderr, "tonalith grade: stopped\n");
+    return 0;
+}
+
+}  // namespace tonalith::cli
