@@ -64,7 +64,7 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs bytes through the plug-in with the chain; returns the output bytes.
-    std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr) {
+    std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr, Y4mResult* result = nullptr) {
         const fs::path in = dir / "in.y4m", out = dir / "out.y4m";
         std::ofstream(in, std::ios::binary) << bytes;
         PluginHost host(TONALITH_PLUGIN_PATH);
@@ -75,20 +75,23 @@ protected:
             ~Closer() { std::fclose(f); }
         } closer{file};
         OutputFile output(out.string());
-        const int64_t count = ProcessY4m(file, "in.y4m", output, host, false);
+        const Y4mResult done = ProcessY4m(file, "in.y4m", output, host, false);
         output.Commit();
-        if (frames) *frames = count;
+        if (frames) *frames = done.frames;
+        if (result) *result = done;
         std::ifstream back(out, std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(back)), std::istreambuf_iterator<char>());
     }
 
+    // The error a stream is refused with, or how it was cut short.
     std::string ErrorOf(const std::string& bytes) {
+        Y4mResult result;
         try {
-            Run(bytes, ZeroYcbcr());
+            Run(bytes, ZeroYcbcr(), nullptr, &result);
         } catch (const CliError& e) {
             return e.what();
         }
-        return "(no error)";
+        return result.cutShort.empty() ? "(no error)" : result.cutShort;
     }
 
     static Chain ZeroYcbcr() {
