@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     std::optional<std::string> chainPath;
     const std::string stageHelp = "build the chain from the command line, e.g. 'HSV: H(offs)=30, S(con2)=64' (repeatable)";
 
-    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-' for a y4m pipe)");
+    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-': standard input/output)");
     apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage")->required();
     apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
