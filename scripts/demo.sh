@@ -3,7 +3,7 @@
 # a bundled example look to a built-in test picture. Extra arguments go to `tonalith demo`.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" --demo
 (cd "$root" && cmake --preset linux >/dev/null &&
     cmake --build build/linux -j "$(nproc)" --target tonalith tonalith_plugin)
 "$root/build/linux/cli/tonalith" demo "$@"

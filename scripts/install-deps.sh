@@ -13,10 +13,16 @@ packages=(
     # peak memory of a command (GNU time) and private mount namespaces for device-node cases
     time util-linux
     # the command-line host
-    libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
+    libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg libcpp-httplib-dev
     # checks
     valgrind libc-bin
 )
+
+# The browser tests of `tonalith grade` (not needed by the demo: `--demo` leaves them out). Node
+# comes from the system; playwright-core from npm, into tests/browser/node_modules.
+browser_tests=1
+if [ "${1:-}" = "--demo" ]; then browser_tests=0; fi
+if ((browser_tests)); then packages+=(chromium nodejs); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -39,4 +45,15 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     SUDO=""
     if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
     $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
+
+# playwright-core drives Debian's chromium (no browser download); it needs Node 20 or newer.
+if ((browser_tests)); then
+    browser_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
+    node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
+    if [ "$node_major" -lt 20 ]; then
+        echo "warning: the browser tests need Node 20 or newer (found ${node_major}); they will be skipped" >&2
+    elif ! npm ls --prefix "$browser_dir" playwright-core >/dev/null 2>&1; then
+        PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefix "$browser_dir" --no-audit --no-fund
+    fi
 fi

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every suite: the native and 32-bit test suites, the whole suite
+# Builds every preset and runs every suite: the native and 32-bit test suites, `tonalith grade`
+# driven in a headless chromium, the whole suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer (with allocation faults), the
 # Windows DLL with its export/import check and a run of the DLL itself in a PE loader of our own,
 # held against the Linux build, the plug-in library's export check, the Win32 controls
@@ -54,6 +55,9 @@ else
     echo "tonalith.so exports GetFilterTable only"
     passed=$((passed + 1))
 fi
+
+step "tonalith grade in a browser"
+if bash scripts/browser-test.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 build_preset linux32
 run_suite linux32
