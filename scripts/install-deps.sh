@@ -10,6 +10,8 @@ packages=(
     qemu-user wine64 xvfb xauth imagemagick locales fonts-ipafont-gothic
     # tests and benchmarks
     googletest libgtest-dev libbenchmark-dev
+    # the LUT exports' readers, run by the tests
+    opencolorio-tools
     # the command-line host
     libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
     # checks
