@@ -73,7 +73,7 @@ int Check(const LutOptions& options, const Chain& chain) {
                 Grouped(error.channels).c_str());
     std::printf("  channels off by more than 2 steps: %.3f%% (%s)\n", share(error.overTwo), Grouped(error.overTwo).c_str());
     std::fflush(stdout);
-    if (options.maxError >= 0 && error.maximum > options.maxError) {
+    if (options.maxError >= 0 && error.maximum > options.maxError + kStepSlack) {
         std::fprintf(stderr, "tonalith: %s: maximum error %.2f steps is above --max-error %g\n", options.check.c_str(),
                      error.maximum, options.maxError);
         return 1;

@@ -119,10 +119,7 @@ Lattice ParseCube(const std::string& text, const std::string& source) {
         if (!(numbers >> v[0] >> v[1] >> v[2]) || (numbers >> extra)) fail("expected three numbers");
         if (lattice.rgb.size() == static_cast<size_t>(lattice.size) * lattice.size * lattice.size * 3)
             fail("more rows than LUT_3D_SIZE gives");
-        for (double x : v) {
-            if (!std::isfinite(x)) fail("a value that is not a finite number");
-            lattice.rgb.push_back(static_cast<float>(x));
-        }
+        for (double x : v) lattice.rgb.push_back(static_cast<float>(x));
     }
     if (!lattice.size) throw CliError(source + ": no LUT_3D_SIZE: not a 3D .cube table");
     const size_t want = static_cast<size_t>(lattice.size) * lattice.size * lattice.size;
@@ -296,9 +293,8 @@ LutError MeasureLutError(PluginHost& host, const Lattice& lattice, Interpolation
                     const double e = std::fabs(out[c] * 255.0 - plane.At(r, g, c));
                     error.maximum = std::max(error.maximum, e);
                     sum += e;
-                    // A hair of slack: a value stored with six decimals is not a whole step.
-                    error.overOne += e > 1 + 1e-4;
-                    error.overTwo += e > 2 + 1e-4;
+                    error.overOne += e > 1 + kStepSlack;
+                    error.overTwo += e > 2 + kStepSlack;
                 }
             }
     }

@@ -56,6 +56,10 @@ enum class Interpolation { kTetrahedral, kTrilinear, kNearest };
 // One 8-bit colour (0..255) through the lattice; out in 0..1.
 void LookUp(const Lattice& lattice, Interpolation interpolation, int r, int g, int b, double out[3]);
 
+// Errors are counted above whole steps with this much slack: a value stored as a float or with
+// six decimals is a hair off a whole 8-bit step.
+constexpr double kStepSlack = 1e-4;
+
 struct LutError {
     double maximum = 0;        // in 8-bit steps
     double mean = 0;

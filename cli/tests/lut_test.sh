@@ -25,30 +25,32 @@ expect_error() {
 # apply_raw EXAMPLE IN.rgb OUT.rgb: `tonalith apply` on a 256x256 RGB24 picture, through PNG
 # (ffmpeg's rgb24 <-> PNG is lossless both ways).
 apply_raw() {
-    ffmpeg -v error -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i "$2" in.png || fail "ffmpeg: raw to PNG"
+    ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i "$2" in.png || fail "ffmpeg: raw to PNG"
     "$tonalith" apply "$examples/$1.json" in.png applied.png || fail "apply $1"
-    ffmpeg -v error -y -i applied.png -f rawvideo -pix_fmt rgb24 "$3" || fail "ffmpeg: PNG to raw"
+    ffmpeg -nostdin -v error -y -i applied.png -f rawvideo -pix_fmt rgb24 "$3" || fail "ffmpeg: PNG to raw"
 }
 
 case $case_name in
 ffmpeg_lut3d)
-    # 65 points, tetrahedral: within a whole step of the sampled cube's own error against apply on
-    # every 8-bit colour (ffmpeg rounds its result to a whole step).
+    # 65 points, tetrahedral, against apply: the cube's own error on every 8-bit colour (at most
+    # 3.2, 1.5, 1.5 and 2.3 steps; more than 2 steps on at most 0.02% of channels) plus the step
+    # ffmpeg's lut3d can lose by truncating its result to a whole step (it turns even an exact
+    # identity cube's 255 into 254 now and then).
     "$raw" colours8 65536 16 >colours.rgb || fail "no test picture"
     while read -r look max share2; do
         "$tonalith" lut "$examples/$look.json" -o "$look.cube" || fail "export $look"
         [ "$(sed -n 2p "$look.cube")" = "LUT_3D_SIZE 65" ] || fail "$look: not a 65-point cube"
         [ "$(grep -c '^[0-9]' "$look.cube")" = 274625 ] || fail "$look: not 65^3 rows"
         apply_raw "$look" colours.rgb applied.rgb
-        ffmpeg -v error -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i colours.rgb \
+        ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i colours.rgb \
             -vf "lut3d=file=$look.cube:interp=tetrahedral" -f rawvideo -pix_fmt rgb24 lut3d.rgb || fail "ffmpeg lut3d $look"
         echo -n "$look: "
         "$raw" compare applied.rgb lut3d.rgb 1 "$max" "$share2" || fail "$look: lut3d strays from apply"
     done <<'EOF'
-teal-orange 3 0.02
+teal-orange 4 0.02
 warm-film 2 0
 bleach-bypass 2 0
-cmyk-print 2 0
+cmyk-print 3 0.02
 EOF
     ;;
 hald)
@@ -60,7 +62,7 @@ hald)
             || fail "$look: level 16 is an 8-bit 4096x4096 picture"
         apply_raw "$look" colours.rgb applied.rgb
         # haldclut takes both inputs in one pixel format: both are rgb24 here.
-        ffmpeg -v error -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i colours.rgb -i hald.png \
+        ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb24 -s 256x256 -i colours.rgb -i hald.png \
             -filter_complex '[0][1]haldclut=interp=nearest' -f rawvideo -pix_fmt rgb24 haldclut.rgb || fail "ffmpeg haldclut"
         cmp applied.rgb haldclut.rgb || fail "$look: ffmpeg haldclut differs from apply"
         convert -size 256x256 -depth 8 rgb:colours.rgb hald.png -hald-clut -depth 8 rgb:magick.rgb || fail "convert -hald-clut"
@@ -100,19 +102,19 @@ ocio)
     done
     # Between lattice points, on 16-bit pictures: OpenColorIO and ffmpeg within one code.
     "$raw" colours16 4096 18 >colours16.rgb || fail "no 16-bit test picture"
-    ffmpeg -v error -y -f rawvideo -pix_fmt rgb48le -s 64x64 -i colours16.rgb -pix_fmt rgb48be in16.png || fail "to PNG"
+    ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb48le -s 64x64 -i colours16.rgb -pix_fmt rgb48be in16.png || fail "to PNG"
     ocioconvert --lut teal.cube in16.png ocio-lut.png >/dev/null || fail "ocioconvert --lut"
-    ffmpeg -v error -y -i ocio-lut.png -f rawvideo -pix_fmt rgb48le ocio-lut.rgb || fail "from PNG"
-    ffmpeg -v error -y -f rawvideo -pix_fmt rgb48le -s 64x64 -i colours16.rgb \
+    ffmpeg -nostdin -v error -y -i ocio-lut.png -f rawvideo -pix_fmt rgb48le ocio-lut.rgb || fail "from PNG"
+    ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb48le -s 64x64 -i colours16.rgb \
         -vf lut3d=file=teal.cube:interp=tetrahedral -f rawvideo -pix_fmt rgb48le lut3d16.rgb || fail "ffmpeg lut3d 16-bit"
     "$raw" compare ocio-lut.rgb lut3d16.rgb 2 1 || fail "OpenColorIO and ffmpeg disagree"
     if "$raw" compare ocio-lut.rgb colours16.rgb 2 1 >/dev/null 2>&1; then fail "the look changed nothing"; fi
     # The config's view applies the look; its other view leaves the picture alone.
     OCIO=look/config.ocio ocioconvert --view in16.png video view.png video teal-orange >/dev/null || fail "ocioconvert --view"
-    ffmpeg -v error -y -i view.png -f rawvideo -pix_fmt rgb48le view.rgb
+    ffmpeg -nostdin -v error -y -i view.png -f rawvideo -pix_fmt rgb48le view.rgb
     cmp view.rgb ocio-lut.rgb || fail "the config's view is not the look"
     OCIO=look/config.ocio ocioconvert --view in16.png video plain.png video unchanged >/dev/null || fail "view unchanged"
-    ffmpeg -v error -y -i plain.png -f rawvideo -pix_fmt rgb48le plain.rgb
+    ffmpeg -nostdin -v error -y -i plain.png -f rawvideo -pix_fmt rgb48le plain.rgb
     cmp plain.rgb colours16.rgb || fail "the unchanged view changed the picture"
     ;;
 errors)
@@ -126,7 +128,7 @@ errors)
         # shellcheck disable=SC2086
         if "$tonalith" lut "$look" $bad -o look.cube >/dev/null 2>&1; then fail "accepted $bad"; fi
     done
-    [ -z "$(ls -A)" ] || fail "a refused export left files: $(ls -A)"
+    [ -z "$(ls -A | grep -v -x -e out.txt -e err.txt)" ] || fail "a refused export left files: $(ls -A)"
     printf 'LUT_3D_SIZE 2\n0 0 0\n' >short.cube
     expect_error "short.cube: 1 rows where LUT_3D_SIZE 2 needs 8" "$tonalith" lut --check short.cube "$look"
     # A chain is never overwritten by the export, whatever it is named.
@@ -135,7 +137,7 @@ errors)
     cmp chain.cube "$look" || fail "the chain was changed"
     # A plug-in that cannot be loaded leaves no output, half-written or whole.
     expect_error "missing.so" "$tonalith" lut "$look" --plugin "$PWD/missing.so" -o gone.cube
-    [ ! -e gone.cube ] && [ -z "$(ls -A | grep -v -e '^chain.cube$' -e '^short.cube$' -e '^out.txt$' -e '^err.txt$')" ] \
+    [ ! -e gone.cube ] && [ -z "$(ls -A | grep -v -x -e chain.cube -e short.cube -e out.txt -e err.txt)" ] \
         || fail "files left behind: $(ls -A)"
     # --check fails above --max-error: a 9-point cube of warm-film is several steps off.
     "$tonalith" lut "$look" --size 9 -o coarse.cube || fail "9-point export"
