@@ -9,18 +9,8 @@ case_name=$1
 tonalith=$2
 raw=$3
 examples=$4
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-expect_error() {
-    local expected=$1
-    shift
-    if "$@" >out.txt 2>err.txt; then fail "succeeded: $*"; fi
-    grep -qF -- "$expected" err.txt || fail "expected '$expected' from: $*; got: $(cat err.txt)"
-}
+# shellcheck source=command_test_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/command_test_lib.sh"
 
 # apply_raw EXAMPLE IN.rgb OUT.rgb: `tonalith apply` on a 256x256 RGB24 picture, through PNG
 # (ffmpeg's rgb24 <-> PNG is lossless both ways).
