@@ -67,7 +67,10 @@ TEST_P(IdentityLattice, HoldsItsCoordinates) {
 INSTANTIATE_TEST_SUITE_P(Sizes, IdentityLattice,
                          testing::Values(IdentityCase{2, true, 0}, IdentityCase{18, true, 1e-7},
                                          IdentityCase{52, true, 1e-7}, IdentityCase{33, false, kRgb16RoundTripBound / 65535.0},
-                                         IdentityCase{65, false, kRgb16RoundTripBound / 65535.0}));
+                                         IdentityCase{65, false, kRgb16RoundTripBound / 65535.0}),
+                         [](const testing::TestParamInfo<IdentityCase>& info) {
+                             return std::to_string(info.param.size) + (info.param.eightBit ? "PointsEightBit" : "PointsSixteenBit");
+                         });
 
 // On 8-bit levels the lattice is what `apply` makes of the same colours, channel by channel.
 TEST(SampleLattice, EightBitLatticeIsApplysOwnResult) {
