@@ -14,6 +14,7 @@
 #include "cli/image_io.h"
 #include "cli/input_file.h"
 #include "cli/limits.h"
+#include "cli/lut_command.h"
 #include "cli/output_file.h"
 #include "cli/picture.h"
 #include "cli/plugin_host.h"
@@ -221,6 +222,9 @@ int main(int argc, char** argv) {
     demo->add_option("--chain", chainPath, "use this chain instead of the bundled one");
     demo->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
 
+    LutOptions lutOptions;
+    auto* lut = AddLutCommand(app, lutOptions, stageHelp);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -233,6 +237,11 @@ int main(int argc, char** argv) {
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
         if (*demo) return Demo(demoFolder, chainPath, plugin);
+        if (*lut) {
+            const Named named = ResolveChain(lutOptions.chainPath, lutOptions.stages);
+            Warn(named.chain, named.source);
+            return RunLut(lutOptions, named.chain, named.source);
+        }
     } catch (const CliError& e) {
         std::fprintf(stderr, "tonalith: %s\n", e.what());
         return kExitFailure;

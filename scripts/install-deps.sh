@@ -12,6 +12,8 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     # peak memory of a command (GNU time) and private mount namespaces for device-node cases
     time util-linux
+    # the LUT exports' readers, run by the tests
+    opencolorio-tools
     # the command-line host
     libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
     # checks

@@ -4,19 +4,8 @@ set -uo pipefail
 case_name=$1
 tonalith=$2
 examples=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Runs a command that must fail; its stderr must contain the expected text.
-expect_error() {
-    local expected=$1
-    shift
-    if "$@" >out.txt 2>err.txt; then fail "succeeded: $*"; fi
-    grep -qF -- "$expected" err.txt || fail "expected '$expected' from: $*; got: $(cat err.txt)"
-}
+# shellcheck source=command_test_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/command_test_lib.sh"
 
 synthetic() {  # synthetic FORMAT: five frames of testsrc2 at 64x48 as y4m on stdout
     ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 5 -pix_fmt "$1" -strict -1 -f yuv4mpegpipe -
