@@ -13,6 +13,7 @@
 #include "cli/image_io.h"
 #include "cli/output_file.h"
 #include "cli/picture.h"
+#include "cli/picture_format.h"
 #include "cli/plugin_host.h"
 #include "cli/y4m.h"
 
@@ -58,7 +59,27 @@ void WriteImage(const std::string& path, const Image& image) {
     out.Commit();
 }
 
-int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin) {
+void Note(const std::string& text) { std::fprintf(stderr, "tonalith: note: %s\n", text.c_str()); }
+
+struct PictureOptions {
+    std::string format;  // --format, "" to go by the extension
+    int quality = kDefaultJpegQuality;
+};
+
+// Corrects one picture already read and writes it in the chosen format.
+void GradePicture(PluginHost& host, Image image, const std::string& output, OutputFormat format, int quality) {
+    const int channels = image.channels;
+    ApplyToImage(host, image);
+    const std::string why = RestoreGrey(image, channels);
+    if (!why.empty()) Note(output + ": " + why);
+    if (format == OutputFormat::kJpeg && image.HasAlpha()) Note(output + ": JPEG has no alpha; the alpha channel is dropped");
+    OutputFile out(output);
+    WritePicture(out.get(), image, format, quality, out.name());
+    out.Commit();
+}
+
+int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin,
+          const PictureOptions& options) {
     const size_t wanted = stages.empty() ? 3 : 2;
     if (args.size() != wanted)
         throw CliError(stages.empty() ? "apply needs CHAIN IN OUT" : "apply with --stage needs IN OUT");
@@ -79,14 +100,14 @@ int Apply(const std::vector<std::string>& args, const std::vector<std::string>& 
         std::fclose(probe);
         kind = SniffKind(head, got);
         if (kind == FileKind::kUnknown)
-            throw CliError(input + (got == 0 ? ": the file is empty" : ": not a PNG or JPEG picture or a YUV4MPEG2 stream"));
+            throw CliError(input + (got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream"));
     }
+    const OutputFormat format = ChooseOutputFormat(output, options.format, kind);
     if (kind != FileKind::kY4m) {
         Image image = ReadImage(input);
         PluginHost host(PluginPath(plugin));
         host.SetChain(ToBlock(named.chain));
-        ApplyToImage(host, image);
-        WriteImage(output, image);
+        GradePicture(host, std::move(image), output, format, options.quality);
         return 0;
     }
     std::FILE* in = input == "-" ? stdin : std::fopen(input.c_str(), "rb");
@@ -196,6 +217,10 @@ int main(int argc, char** argv) {
     apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage")->required();
     apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+    PictureOptions pictureOptions;
+    apply->add_option("-f,--format", pictureOptions.format,
+                      "output format: png, jpg, tif or y4m (default: by OUT's extension; for '-' the input's)");
+    apply->add_option("-q,--quality", pictureOptions.quality, "JPEG quality 1..100 (default 95)")->check(CLI::Range(1, 100));
 
     auto* chain = app.add_subcommand("chain", "show or convert chains");
     chain->require_subcommand(1);
@@ -221,7 +246,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     try {
-        if (*apply) return Apply(args, stages, plugin);
+        if (*apply) return Apply(args, stages, plugin, pictureOptions);
         if (*show) return Show(chainPath, stages);
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);

@@ -11,7 +11,7 @@ packages=(
     # tests and benchmarks
     googletest libgtest-dev libbenchmark-dev
     # the command-line host
-    libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
+    libpng-dev libjpeg62-turbo-dev libtiff-dev liblcms2-dev libcli11-dev nlohmann-json3-dev ffmpeg
     # checks
     valgrind libc-bin
 )

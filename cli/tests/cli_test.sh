@@ -91,7 +91,7 @@ errors)
     head -c 3000 demo/before.png >cut.png
     expect_error "cut.png: broken PNG" "$tonalith" apply --stage RGB cut.png out.png
     echo "hello" >text.png
-    expect_error "text.png: not a PNG or JPEG picture" "$tonalith" apply --stage RGB text.png out.png
+    expect_error "text.png: not a PNG, JPEG or TIFF picture" "$tonalith" apply --stage RGB text.png out.png
     ffmpeg -v error -i demo/before.png -q:v 3 pic.jpg
     "$tonalith" apply --stage RGB pic.jpg pic.png || fail "JPEG input"
     head -c 2000 pic.jpg >cut.jpg
@@ -144,6 +144,89 @@ curves)
     done
     "$tonalith" curves --stage 'CMYK: K(gamm)=20' --stage 'YCbCr: Y(offs)=10' -o d.svg || fail "curves --stage"
     grep -qF "CMYK tone curves" d.svg && grep -qF "Cb, Cr" d.svg || fail "CMYK/YCbCr panels missing"
+    ;;
+formats)
+    # The output's format follows its name; mismatches and unknown names are errors.
+    convert -size 40x30 gradient:'#204080-#e0a060' src.png
+    convert -size 40x30 gradient:'#204080-#e0a060' -depth 16 src16.png
+    while read -r out kind depth; do
+        "$tonalith" apply --stage 'RGB: R(off)=5' src.png "$out" || fail "writing $out"
+        [ "$(identify -format '%m' "$out")" = "$kind" ] || fail "$out is $(identify -format '%m' "$out"), not $kind"
+        "$tonalith" apply --stage 'YCbCr' src16.png "deep-$out" || fail "writing deep-$out"
+        [ "$(identify -format '%z' "deep-$out")" = "$depth" ] || fail "deep-$out has depth $(identify -format '%z' "deep-$out")"
+    done <<'TABLE'
+o.png PNG 16
+o.jpg JPEG 8
+o.JPEG JPEG 8
+o.tif TIFF 16
+o.tiff TIFF 16
+TABLE
+    # TIFF in: 8 and 16 bit, RGB, RGBA and grey; an all-zero YCbCr chain keeps 8-bit pixels exactly.
+    for spec in "-depth 8" "-depth 16" "-alpha set -channel A -evaluate set 50% +channel -depth 8" "-colorspace Gray -depth 8" "-colorspace Gray -depth 16"; do
+        # shellcheck disable=SC2086
+        convert src.png $spec in.tif || fail "fixture $spec"
+        "$tonalith" apply --stage 'YCbCr' in.tif back.tif || fail "TIFF in ($spec)"
+        [ "$(compare -metric AE in.tif back.tif null: 2>&1)" = 0 ] || [ "$spec" != "-depth 8" ] || fail "8-bit TIFF changed"
+        [ "$(identify -format '%z %[channels]' in.tif)" = "$(identify -format '%z %[channels]' back.tif)" ] \
+            || fail "TIFF ($spec) came back as $(identify -format '%z %[channels]' back.tif)"
+    done
+    # A colourful chain on a grey picture makes RGB and says why; a neutral one keeps grey.
+    "$tonalith" apply --stage 'RGB: R(off)=20' in.tif tinted.png 2>note.txt || fail "grey tinted"
+    grep -q "colours the grey input" note.txt || fail "no note on grey turned RGB"
+    [ "$(identify -format '%[channels]' tinted.png)" = srgb ] || fail "tinted grey is not RGB"
+    synthetic yuv444p >v.y4m
+    expect_error "the input is a picture; it cannot be written as YUV4MPEG2" "$tonalith" apply --stage RGB src.png o.y4m
+    expect_error "the input is a YUV4MPEG2 video; it cannot be written as PNG" "$tonalith" apply --stage RGB v.y4m o.png
+    expect_error "unknown output extension .bmp" "$tonalith" apply --stage RGB src.png o.bmp
+    expect_error "no extension" "$tonalith" apply --stage RGB src.png noext
+    expect_error 'unknown format "gif"' "$tonalith" apply --format gif --stage RGB src.png -
+    [ ! -e o.y4m ] && [ ! -e o.bmp ] && [ ! -e noext ] || fail "a refused output was written"
+    "$tonalith" apply --format tiff --stage RGB src.png - >piped || fail "--format tiff to stdout"
+    [ "$(identify -format '%m' piped)" = TIFF ] || fail "--format tiff wrote $(identify -format '%m' piped)"
+    "$tonalith" apply -q 40 --stage RGB src16.png low.jpg && "$tonalith" apply --stage RGB src16.png high.jpg || fail "quality"
+    [ "$(stat -c %s low.jpg)" -lt "$(stat -c %s high.jpg)" ] || fail "-q 40 is not smaller than the default"
+    ;;
+metadata)
+    # The ICC profile's bytes travel unchanged through every format; EXIF orientation and
+    # resolution are kept.
+    convert -size 40x30 gradient:'#204080-#e0a060' -profile /usr/share/color/icc/ghostscript/a98.icc \
+        -units PixelsPerInch -density 300 src.jpg
+    convert src.jpg icc:src.icc
+    # An EXIF block holding only the orientation (6: rotate 90 degrees to show), spliced in after SOI.
+    { head -c 2 src.jpg; printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'; tail -c +3 src.jpg; } >exif.jpg
+    [ "$(identify -format '%[orientation]' exif.jpg)" = RightTop ] || fail "fixture has no orientation"
+    for out in o.png o.jpg o.tif; do
+        "$tonalith" apply "$examples/warm-film.json" src.jpg "$out" || fail "apply to $out"
+        convert "$out" icc:out.icc || fail "$out has no profile"
+        cmp src.icc out.icc || fail "$out: the profile changed"
+        [ "$(identify -format '%x %y' -units PixelsPerInch "$out")" = "300 300" ] \
+            || fail "$out: resolution $(identify -format '%x %y' -units PixelsPerInch "$out")"
+        "$tonalith" apply "$examples/warm-film.json" "$out" "again-$out" || fail "apply from $out"
+        convert "again-$out" icc:again.icc && cmp src.icc again.icc || fail "$out as input lost the profile"
+    done
+    "$tonalith" apply --stage RGB exif.jpg e.jpg || fail "apply exif to JPEG"
+    [ "$(identify -format '%[orientation]' e.jpg)" = RightTop ] || fail "e.jpg lost the orientation"
+    # PNG keeps it in an eXIf chunk (before the pixel data), the same bytes.
+    "$tonalith" apply --stage RGB e.jpg e.png || fail "apply exif to PNG"
+    LC_ALL=C grep -qaP 'eXIfMM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06.*IDAT' e.png \
+        || fail "e.png has no eXIf chunk with the orientation"
+    "$tonalith" apply --stage RGB e.png back.jpg || fail "apply exif from PNG"
+    [ "$(identify -format '%[orientation]' back.jpg)" = RightTop ] || fail "the orientation did not come back from PNG"
+    ;;
+cmyk_jpeg)
+    # A CMYK JPEG from Photoshop's convention (Adobe marker, inverted) through its embedded
+    # profile, and one without a profile through the default; a note says which.
+    convert -size 32x16 xc:'#c03020' -colorspace CMYK -profile /usr/share/color/icc/ghostscript/default_cmyk.icc tagged.jpg
+    convert -size 32x16 xc:'#c03020' -colorspace CMYK plain.jpg
+    [ "$(identify -format '%[colorspace]' plain.jpg)" = CMYK ] || fail "fixture is not CMYK"
+    "$tonalith" apply --stage RGB tagged.jpg tagged.png 2>note1.txt || fail "tagged CMYK"
+    grep -q "through its embedded profile" note1.txt || fail "no note for the embedded profile: $(cat note1.txt)"
+    "$tonalith" apply --stage RGB plain.jpg plain.png 2>note2.txt || fail "untagged CMYK"
+    grep -q "default CMYK profile" note2.txt || fail "no note for the default profile: $(cat note2.txt)"
+    for f in tagged.png plain.png; do
+        read -r r g b <<<"$(convert "$f" -format '%[fx:int(255*mean.r)] %[fx:int(255*mean.g)] %[fx:int(255*mean.b)]' info:)"
+        [ "$r" -gt 150 ] && [ "$g" -lt 110 ] && [ "$b" -lt 110 ] || fail "$f: red came out as $r $g $b"
+    done
     ;;
 *)
     fail "unknown case $case_name"
