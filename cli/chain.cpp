@@ -49,7 +49,13 @@ std::string StageName(size_t index, int32_t type) {
 
 std::string RangeText(TrackRange r) { return std::to_string(r.low) + ".." + std::to_string(r.high); }
 
-// Resolves a track key: an index 0..15 always, a label where it is unique within the model.
+bool SameLabel(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Resolves a track key (labels in any case): an index 0..15 always, a label where it is unique within the model.
 int ResolveTrack(int32_t type, const std::string& key, const std::string& where) {
     if (!key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
         const int index = key.size() <= 2 ? std::stoi(key) : kTracks;
@@ -58,7 +64,7 @@ int ResolveTrack(int32_t type, const std::string& key, const std::string& where)
     }
     std::vector<int> matches;
     for (int t = 0; t < kTracks; ++t)
-        if (!TrackLabel(type, t).empty() && TrackLabel(type, t) == key) matches.push_back(t);
+        if (!TrackLabel(type, t).empty() && SameLabel(TrackLabel(type, t), key)) matches.push_back(t);
     if (matches.size() > 1) {
         std::string indices;
         for (int m : matches) indices += (indices.empty() ? "" : " or ") + std::to_string(m);

@@ -11,10 +11,12 @@
 
 #include "cli/chain.h"
 #include "cli/image_io.h"
+#include "cli/models.h"
 #include "cli/output_file.h"
 #include "cli/picture.h"
 #include "cli/picture_format.h"
 #include "cli/plugin_host.h"
+#include "cli/usage.h"
 #include "cli/y4m.h"
 
 namespace tonalith::cli {
@@ -82,7 +84,8 @@ int Apply(const std::vector<std::string>& args, const std::vector<std::string>& 
           const PictureOptions& options) {
     const size_t wanted = stages.empty() ? 3 : 2;
     if (args.size() != wanted)
-        throw CliError(stages.empty() ? "apply needs CHAIN IN OUT" : "apply with --stage needs IN OUT");
+        throw CliError(stages.empty() ? "apply needs CHAIN IN OUT (see tonalith help apply)"
+                                      : "apply with --stage needs IN OUT (see tonalith help apply)");
     const std::optional<std::string> chainPath = stages.empty() ? std::optional<std::string>(args[0]) : std::nullopt;
     const std::string& input = args[wanted - 2];
     const std::string& output = args[wanted - 1];
@@ -135,7 +138,9 @@ int Show(const std::optional<std::string>& path, const std::vector<std::string>&
 
 int Convert(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& to) {
     const size_t wanted = stages.empty() ? 2 : 1;
-    if (args.size() != wanted) throw CliError(stages.empty() ? "convert needs IN OUT" : "convert with --stage needs OUT");
+    if (args.size() != wanted)
+        throw CliError(stages.empty() ? "convert needs IN OUT (see tonalith help chain convert)"
+                                      : "convert with --stage needs OUT (see tonalith help chain convert)");
     const std::string& output = args.back();
     ChainForm target = ChainForm::kBlock;
     std::string source = "--stage";
@@ -200,12 +205,44 @@ int Demo(const std::string& folder, const std::optional<std::string>& chainPath,
 }  // namespace
 }  // namespace tonalith::cli
 
+namespace tonalith::cli {
+namespace {
+
+const char* const kToolNotes =
+    "Pictures: PNG, JPEG, TIFF in; the output's extension picks PNG (8/16-bit), JPEG or TIFF (8/16-bit).\n"
+    "The ICC profile, EXIF (orientation) and resolution are carried over. Video: YUV4MPEG2 4:4:4.\n"
+    "CMYK JPEGs are converted through their embedded profile, else $TONALITH_CMYK_PROFILE, else\n"
+    "/usr/share/color/icc/ghostscript/default_cmyk.icc, else a plain formula; a note says which.\n"
+    "Run 'tonalith models' for every track of every model, 'tonalith help COMMAND' for a command.";
+
+const char* const kApplyExamples =
+    "Examples:\n"
+    "  tonalith apply examples/warm-film.json in.jpg out.jpg\n"
+    "  tonalith apply --stage 'HSV: H(offs)=30, S(con2)=64' in.png out.tif\n"
+    "  tonalith apply -q 90 examples/teal-orange.json in.tif out.jpg\n"
+    "  tonalith apply --format png examples/warm-film.json in.jpg - > out.png\n"
+    "  ffmpeg -i in.mp4 -pix_fmt yuv444p -f yuv4mpegpipe - \\\n"
+    "    | tonalith apply examples/teal-orange.json - - \\\n"
+    "    | ffmpeg -f yuv4mpegpipe -i - -pix_fmt yuv420p out.mp4";
+
+const char* const kChainExamples =
+    "Examples:\n"
+    "  tonalith chain show look.bin\n"
+    "  tonalith chain show --stage 'RGB: r(off)=10'\n"
+    "  tonalith chain convert look.json look.bin";
+
+}  // namespace
+}  // namespace tonalith::cli
+
 int main(int argc, char** argv) {
     using namespace tonalith::cli;
     // A closed pipe is reported as a write error, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
-    CLI::App app{"tonalith: applies Tonalith chains to pictures and to YUV4MPEG2 video through the plug-in"};
-    app.require_subcommand(1);
+    CLI::App app{"applies Tonalith colour-correction chains to pictures and to YUV4MPEG2 video", "tonalith"};
+    app.require_subcommand(0, 1);
+    bool version = false;
+    app.add_flag("--version", version, "print the version, the plug-in it loads and the build");
+    app.footer(kToolNotes);
 
     std::string plugin;
     std::vector<std::string> stages, args;
@@ -214,7 +251,8 @@ int main(int argc, char** argv) {
     const std::string stageHelp = "build the chain from the command line, e.g. 'HSV: H(offs)=30, S(con2)=64' (repeatable)";
 
     auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-' for a y4m pipe)");
-    apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage")->required();
+    apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage");
+    apply->footer(kApplyExamples);
     apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
     PictureOptions pictureOptions;
@@ -223,13 +261,16 @@ int main(int argc, char** argv) {
     apply->add_option("-q,--quality", pictureOptions.quality, "JPEG quality 1..100 (default 95)")->check(CLI::Range(1, 100));
 
     auto* chain = app.add_subcommand("chain", "show or convert chains");
+    chain->footer(kChainExamples);
     chain->require_subcommand(1);
     auto* show = chain->add_subcommand("show", "print a chain as a table with labels");
     show->add_option("file", chainPath, "the chain (JSON or 680-byte block)");
     show->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
+    show->footer("Examples:\n  tonalith chain show look.bin\n  tonalith chain show --stage 'rgb: r(off)=10'");
     auto* convert = chain->add_subcommand("convert", "convert between the JSON form and the 680-byte block");
-    convert->add_option("args", args, "IN OUT, or OUT with --stage")->required();
+    convert->add_option("args", args, "IN OUT, or OUT with --stage");
     convert->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
+    convert->footer("Examples:\n  tonalith chain convert look.json look.bin\n  tonalith chain convert --stage 'YCbCr: Y(0con)=20' look.json");
     convert->add_option("--to", to, "force the output form")->check(CLI::IsMember({"json", "block"}));
 
     auto* curves = app.add_subcommand("curves", "draw each stage's curves as SVG");
@@ -237,15 +278,62 @@ int main(int argc, char** argv) {
     curves->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     curves->add_option("-o,--output", output, "the SVG file to write")->required();
     curves->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+    curves->footer("Example:\n  tonalith curves examples/bleach-bypass.json -o curves.svg");
+
+    std::string modelName;
+    auto* models = app.add_subcommand("models", "list each model's tracks: index, label, range, default, what it does");
+    models->add_option("model", modelName, "only this model (RGB, YCbCr, CMYK, HSV)");
+    models->footer("Examples:\n  tonalith models\n  tonalith models hsv");
+
+    std::vector<std::string> helpTopic;
+    auto* help = app.add_subcommand("help", "explain the tool, or one command");
+    help->add_option("command", helpTopic, "the command, e.g. apply or chain show");
 
     std::string demoFolder = "tonalith-demo";
     auto* demo = app.add_subcommand("demo", "apply a bundled chain to a built-in test picture");
     demo->add_option("-o,--output", demoFolder, "output folder (default ./tonalith-demo)");
     demo->add_option("--chain", chainPath, "use this chain instead of the bundled one");
     demo->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+    demo->footer("Example:\n  tonalith demo -o tonalith-demo --chain examples/teal-orange.json");
 
+    // The man page and the bash completion, written from these definitions at build time.
+    std::string generateWhat;
+    auto* generate = app.add_subcommand("generate-docs", "")->group("");
+    generate->add_option("what", generateWhat)->required()->check(CLI::IsMember({"man", "bash-completion"}));
+    generate->add_option("-o,--output", output)->required();
+
+    if (argc > 1)
+        if (const auto unknown = UnknownCommand(app, argv[1])) {
+            std::fprintf(stderr, "tonalith: %s\n", unknown->c_str());
+            return 2;
+        }
     CLI11_PARSE(app, argc, argv);
     try {
+        if (version) {
+            std::cout << VersionText(PluginPath(plugin));
+            return 0;
+        }
+        if (app.get_subcommands().empty()) {
+            std::cerr << app.help();
+            return 2;
+        }
+        if (*help) {
+            std::string topic;
+            for (const auto& word : helpTopic) topic += (topic.empty() ? "" : " ") + word;
+            std::cout << HelpText(app, topic);
+            return 0;
+        }
+        if (*models) {
+            const int model = modelName.empty() ? -1 : ModelFromName(modelName);
+            if (!modelName.empty() && model < 0)
+                throw CliError("unknown model \"" + modelName + "\" (use RGB, YCbCr, CMYK or HSV)");
+            std::cout << ModelsListing(model);
+            return 0;
+        }
+        if (*generate) {
+            WriteText(output, generateWhat == "man" ? ManPage(app) : BashCompletion(app));
+            return 0;
+        }
         if (*apply) return Apply(args, stages, plugin, pictureOptions);
         if (*show) return Show(chainPath, stages);
         if (*convert) return Convert(args, stages, to);

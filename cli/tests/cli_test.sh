@@ -228,6 +228,78 @@ cmyk_jpeg)
         [ "$r" -gt 150 ] && [ "$g" -lt 110 ] && [ "$b" -lt 110 ] || fail "$f: red came out as $r $g $b"
     done
     ;;
+conventions)
+    "$tonalith" --version >v.txt || fail "--version failed"
+    grep -q '^tonalith [0-9]' v.txt && grep -q '^plug-in: .*tonalith.so$' v.txt && grep -q '^build: ' v.txt \
+        || fail "--version says: $(cat v.txt)"
+    "$tonalith" help >h.txt && grep -q "models" h.txt || fail "help lists no commands"
+    # Each command's help has its examples; nested commands are named in full.
+    for cmd in apply "chain show" "chain convert" curves models demo; do
+        # shellcheck disable=SC2086
+        "$tonalith" help $cmd >h.txt || fail "help $cmd"
+        grep -q "Usage: tonalith $cmd" h.txt && grep -q "Example" h.txt || fail "help $cmd: $(head -3 h.txt)"
+    done
+    expect_error 'unknown command "bogus"' "$tonalith" bogus
+    expect_error 'no command "bogus"' "$tonalith" help bogus
+    expect_error "apply needs CHAIN IN OUT" "$tonalith" apply
+    if "$tonalith" >/dev/null 2>err.txt; then fail "no command succeeded"; fi
+    grep -q "Subcommands:" err.txt || fail "no command printed no usage"
+    # Labels in any case, as model names are.
+    "$tonalith" chain convert --stage 'hsv: h(OFFS)=30, s(con2)=64' --stage 'ycbcr: y(0CON)=5' a.json || fail "lower-case labels"
+    grep -q '"H(offs)": 30' a.json && grep -q '"S(con2)": 64' a.json && grep -q '"Y(0con)": 5' a.json \
+        || fail "labels in another case resolved wrongly: $(cat a.json)"
+    expect_error 'unknown track label "h(off)"' "$tonalith" chain show --stage 'HSV: h(off)=3'
+    # Every ffmpeg option the refusal's hint needs.
+    synthetic yuv420p10le >src10.y4m
+    expect_error "use -pix_fmt yuv444p10le -strict -1 -f yuv4mpegpipe" "$tonalith" apply --stage RGB src10.y4m o.y4m
+    ;;
+models)
+    "$tonalith" models >m.txt || fail "models failed"
+    for model in RGB YCbCr CMYK HSV; do grep -q "^$model: " m.txt || fail "models lacks $model"; done
+    # index, label, range, default and a meaning on every track's line
+    while read -r pattern; do
+        grep -qE "$pattern" m.txt || fail "models lacks a line like '$pattern'"
+    done <<'TABLE'
+^ +0  R\(off\) +-256\.\.256 +0  shifts the red curve
+^ +15  - +-256\.\.256 +0  not used
+^ +5  Y\(0con\) +-256\.\.256 +0  Y contrast pivoting on black
+^ +9  H\(degree\) +0\.\.360 +0  centre of the hue window
+^ +10  H\(width\) +0\.\.180 +0  half-width
+^ +11  H\(slope\) +0\.\.180 +0  width of the ramps
+^ +15  K\(gamm\) +-256\.\.256 +0  bends the black ink curve
+0 blue, 52 magenta, 109 red
+TABLE
+    [ "$(grep -c '^ *[0-9]\+  ' m.txt)" = 64 ] || fail "models does not list 64 tracks"
+    "$tonalith" models hsv >h.txt && [ "$(grep -c '^ *[0-9]\+  ' h.txt)" = 16 ] || fail "models hsv"
+    expect_error 'unknown model "lab"' "$tonalith" models lab
+    ;;
+install)
+    # An install finds its plug-in from its real location: in place, through a link, copied beside it.
+    build=$(cd "$(dirname "$tonalith")/.." && pwd)
+    cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
+    for f in bin/tonalith lib/tonalith/tonalith.so share/man/man1/tonalith.1 share/bash-completion/completions/tonalith; do
+        [ -s "prefix/$f" ] || fail "install lacks $f"
+    done
+    mkdir links copy
+    ln -s "$work/prefix/bin/tonalith" links/tonalith
+    cp prefix/bin/tonalith prefix/lib/tonalith/tonalith.so copy/
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    for run in prefix/bin/tonalith links/tonalith copy/tonalith; do
+        "$run" --version | grep -q "plug-in: .*tonalith.so$" || fail "$run: $("$run" --version)"
+        "$run" apply "$examples/warm-film.json" demo/before.png "out.png" || fail "$run cannot apply"
+        cmp -s out.png demo/after.png || fail "$run gave another picture than the build tree"
+        rm out.png
+    done
+    "copy/tonalith" --version | grep -q "plug-in: $work/copy/tonalith.so" || fail "the copy did not take the plug-in beside it"
+    # The man page and the completion come from the command definitions.
+    for cmd in apply chain show convert curves models demo; do
+        grep -q "^\.SS \"[a-z ]*$cmd\"" prefix/share/man/man1/tonalith.1 || fail "the man page lacks $cmd"
+    done
+    words=$(bash -c 'source prefix/share/bash-completion/completions/tonalith; COMP_WORDS=(tonalith ""); COMP_CWORD=1; _tonalith; echo "${COMPREPLY[*]}"')
+    [ "$words" = "apply chain curves models help demo" ] || fail "completion of commands: $words"
+    words=$(bash -c 'source prefix/share/bash-completion/completions/tonalith; COMP_WORDS=(tonalith apply --f); COMP_CWORD=2; _tonalith; echo "${COMPREPLY[*]}"')
+    [ "$words" = "--format" ] || fail "completion of apply's options: $words"
+    ;;
 *)
     fail "unknown case $case_name"
     ;;
