@@ -177,7 +177,8 @@ int Curves(const std::optional<std::string>& path, const std::vector<std::string
     return 0;
 }
 
-int Demo(const std::string& folder, const std::optional<std::string>& chainPath, const std::string& plugin) {
+int Demo(const std::string& folder, const std::optional<std::string>& chainPath, const std::string& plugin,
+         const std::string& picture) {
     Named named = chainPath ? Named{LoadChainFile(*chainPath).chain, *chainPath}
                             : Named{ParseChainJson(kDefaultChainJson, kDefaultChainName), kDefaultChainName};
     Warn(named.chain, named.source);
@@ -185,7 +186,7 @@ int Demo(const std::string& folder, const std::optional<std::string>& chainPath,
     std::filesystem::create_directories(folder, error);
     if (error) throw CliError(folder + ": cannot create the folder: " + error.message());
     const std::filesystem::path dir(folder);
-    const Image before = MakeTestPicture(480, 320);
+    const Image before = picture.empty() ? MakeTestPicture(480, 320) : ReadImage(picture);
     Image after = before;
     PluginHost host(PluginPath(plugin));
     host.SetChain(ToBlock(named.chain));
@@ -294,7 +295,10 @@ int main(int argc, char** argv) {
     demo->add_option("-o,--output", demoFolder, "output folder (default ./tonalith-demo)");
     demo->add_option("--chain", chainPath, "use this chain instead of the bundled one");
     demo->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
-    demo->footer("Example:\n  tonalith demo -o tonalith-demo --chain examples/teal-orange.json");
+    std::string demoPicture;
+    demo->add_option("--picture", demoPicture, "grade this picture instead of the built-in test chart");
+    demo->footer("Examples:\n  tonalith demo -o tonalith-demo --chain examples/teal-orange.json\n"
+                 "  tonalith demo --picture docs/photo/astronaut.jpg -o photo-demo");
 
     // The man page and the bash completion, written from these definitions at build time.
     std::string generateWhat;
@@ -338,7 +342,7 @@ int main(int argc, char** argv) {
         if (*show) return Show(chainPath, stages);
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
-        if (*demo) return Demo(demoFolder, chainPath, plugin);
+        if (*demo) return Demo(demoFolder, chainPath, plugin, demoPicture);
     } catch (const CliError& e) {
         std::fprintf(stderr, "tonalith: %s\n", e.what());
         return 1;
