@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -317,6 +318,11 @@ LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source)
 }
 
 LoadedChain LoadChainFile(const std::string& path) {
+    if (path == "-") {
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) throw CliError("standard input: read error");
+        return ParseChainBytes(bytes, "standard input");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(path + ": cannot open: " + std::strerror(errno));
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

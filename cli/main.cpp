@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/chain.h"
+#include "cli/grade.h"
 #include "cli/image_io.h"
 #include "cli/models.h"
 #include "cli/output_file.h"
@@ -61,71 +62,25 @@ void WriteImage(const std::string& path, const Image& image) {
     out.Commit();
 }
 
-void Note(const std::string& text) { std::fprintf(stderr, "tonalith: note: %s\n", text.c_str()); }
-
-struct PictureOptions {
-    std::string format;  // --format, "" to go by the extension
-    int quality = kDefaultJpegQuality;
-};
-
-// Corrects one picture already read and writes it in the chosen format.
-void GradePicture(PluginHost& host, Image image, const std::string& output, OutputFormat format, int quality) {
-    const int channels = image.channels;
-    ApplyToImage(host, image);
-    const std::string why = RestoreGrey(image, channels);
-    if (!why.empty()) Note(output + ": " + why);
-    if (format == OutputFormat::kJpeg && image.HasAlpha()) Note(output + ": JPEG has no alpha; the alpha channel is dropped");
-    OutputFile out(output);
-    WritePicture(out.get(), image, format, quality, out.name());
-    out.Commit();
-}
-
 int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin,
-          const PictureOptions& options) {
-    const size_t wanted = stages.empty() ? 3 : 2;
-    if (args.size() != wanted)
-        throw CliError(stages.empty() ? "apply needs CHAIN IN OUT (see tonalith help apply)"
-                                      : "apply with --stage needs IN OUT (see tonalith help apply)");
-    const std::optional<std::string> chainPath = stages.empty() ? std::optional<std::string>(args[0]) : std::nullopt;
-    const std::string& input = args[wanted - 2];
-    const std::string& output = args[wanted - 1];
-    RefuseOverwritingInput(input, output);
-    if (chainPath) RefuseOverwritingInput(*chainPath, output);
+          GradeOptions options, const std::string& folder) {
+    const size_t chainArgs = stages.empty() ? 1 : 0;
+    if (folder.empty() ? args.size() != chainArgs + 2 : args.size() < chainArgs + 1)
+        throw CliError(!folder.empty() ? "apply -o FOLDER needs CHAIN and at least one input (see tonalith help apply)"
+                       : stages.empty() ? "apply needs CHAIN IN OUT (see tonalith help apply)"
+                                        : "apply with --stage needs IN OUT (see tonalith help apply)");
+    const std::optional<std::string> chainPath = chainArgs ? std::optional<std::string>(args[0]) : std::nullopt;
+    const std::vector<std::string> inputs(args.begin() + chainArgs, args.end() - (folder.empty() ? 1 : 0));
+    if (chainPath && *chainPath == "-" && std::find(inputs.begin(), inputs.end(), "-") != inputs.end())
+        throw CliError("the chain and the input cannot both come from standard input");
+    if (chainPath && folder.empty()) RefuseOverwritingInput(*chainPath, args.back());
     const Named named = ResolveChain(chainPath, stages);
     Warn(named.chain, named.source);
-
-    FileKind kind = FileKind::kY4m;
-    if (input != "-") {
-        std::FILE* probe = std::fopen(input.c_str(), "rb");
-        if (!probe) throw CliError(input + ": cannot open: " + std::strerror(errno));
-        unsigned char head[16];
-        const size_t got = std::fread(head, 1, sizeof head, probe);
-        std::fclose(probe);
-        kind = SniffKind(head, got);
-        if (kind == FileKind::kUnknown)
-            throw CliError(input + (got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream"));
-    }
-    const OutputFormat format = ChooseOutputFormat(output, options.format, kind);
-    if (kind != FileKind::kY4m) {
-        Image image = ReadImage(input);
-        PluginHost host(PluginPath(plugin));
-        host.SetChain(ToBlock(named.chain));
-        GradePicture(host, std::move(image), output, format, options.quality);
-        return 0;
-    }
-    std::FILE* in = input == "-" ? stdin : std::fopen(input.c_str(), "rb");
-    if (!in) throw CliError(input + ": cannot open: " + std::strerror(errno));
-    struct Closer {
-        std::FILE* f;
-        ~Closer() {
-            if (f != stdin) std::fclose(f);
-        }
-    } closer{in};
+    options.progress = isatty(STDERR_FILENO) != 0;
     PluginHost host(PluginPath(plugin));
     host.SetChain(ToBlock(named.chain));
-    OutputFile out(output);
-    ProcessY4m(in, input == "-" ? "standard input" : input, out, host, isatty(STDERR_FILENO) != 0);
-    out.Commit();
+    if (!folder.empty()) return GradeBatch(host, inputs, folder, options) == 0 ? 0 : 1;
+    GradeFile(host, inputs[0], args.back(), options);
     return 0;
 }
 
@@ -221,7 +176,8 @@ const char* const kApplyExamples =
     "  tonalith apply examples/warm-film.json in.jpg out.jpg\n"
     "  tonalith apply --stage 'HSV: H(offs)=30, S(con2)=64' in.png out.tif\n"
     "  tonalith apply -q 90 examples/teal-orange.json in.tif out.jpg\n"
-    "  tonalith apply --format png examples/warm-film.json in.jpg - > out.png\n"
+    "  tonalith apply --format png examples/warm-film.json - - < in.jpg > out.png\n"
+    "  tonalith apply examples/bleach-bypass.json shots/*.jpg -o graded/\n"
     "  ffmpeg -i in.mp4 -pix_fmt yuv444p -f yuv4mpegpipe - \\\n"
     "    | tonalith apply examples/teal-orange.json - - \\\n"
     "    | ffmpeg -f yuv4mpegpipe -i - -pix_fmt yuv420p out.mp4";
@@ -251,15 +207,18 @@ int main(int argc, char** argv) {
     std::optional<std::string> chainPath;
     const std::string stageHelp = "build the chain from the command line, e.g. 'HSV: H(offs)=30, S(con2)=64' (repeatable)";
 
-    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-' for a y4m pipe)");
+    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT, or CHAIN IN... -o FOLDER ('-' for a pipe)");
     apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage");
     apply->footer(kApplyExamples);
     apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
-    PictureOptions pictureOptions;
-    apply->add_option("-f,--format", pictureOptions.format,
-                      "output format: png, jpg, tif or y4m (default: by OUT's extension; for '-' the input's)");
-    apply->add_option("-q,--quality", pictureOptions.quality, "JPEG quality 1..100 (default 95)")->check(CLI::Range(1, 100));
+    GradeOptions gradeOptions;
+    apply->add_option("-f,--format", gradeOptions.format,
+                      "output format: png, jpg, tif or y4m (default: by OUT's extension; for '-' and -o the input's)");
+    apply->add_option("-q,--quality", gradeOptions.quality, "JPEG quality 1..100 (default 95)")->check(CLI::Range(1, 100));
+    std::string outputFolder;
+    apply->add_option("-o,--output-folder", outputFolder,
+                      "grade every input into this folder under its own name: apply CHAIN IN... -o FOLDER");
 
     auto* chain = app.add_subcommand("chain", "show or convert chains");
     chain->footer(kChainExamples);
@@ -338,7 +297,7 @@ int main(int argc, char** argv) {
             WriteText(output, generateWhat == "man" ? ManPage(app) : BashCompletion(app));
             return 0;
         }
-        if (*apply) return Apply(args, stages, plugin, pictureOptions);
+        if (*apply) return Apply(args, stages, plugin, gradeOptions, outputFolder);
         if (*show) return Show(chainPath, stages);
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);

@@ -300,6 +300,47 @@ install)
     words=$(bash -c 'source prefix/share/bash-completion/completions/tonalith; COMP_WORDS=(tonalith apply --f); COMP_CWORD=2; _tonalith; echo "${COMPREPLY[*]}"')
     [ "$words" = "--format" ] || fail "completion of apply's options: $words"
     ;;
+pipes)
+    # Pictures through standard input and output; the chain itself from standard input.
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    "$tonalith" apply "$examples/warm-film.json" demo/before.png file.png || fail "file to file"
+    "$tonalith" apply "$examples/warm-film.json" - - <demo/before.png >piped.png || fail "stdin to stdout"
+    cmp file.png piped.png || fail "a piped picture differs from the file one"
+    convert demo/before.png -quality 90 in.jpg
+    "$tonalith" apply "$examples/warm-film.json" - - <in.jpg >piped.out || fail "JPEG through a pipe"
+    [ "$(identify -format '%m' piped.out)" = JPEG ] || fail "a JPEG on stdin did not come out as JPEG"
+    "$tonalith" apply --format tif "$examples/warm-film.json" - - <in.jpg | identify -format '%m' - | grep -q TIFF \
+        || fail "--format tif on stdout"
+    "$tonalith" apply - demo/before.png fromchain.png <"$examples/warm-film.json" || fail "chain on stdin"
+    cmp file.png fromchain.png || fail "the chain on stdin gave another picture"
+    "$tonalith" chain show - <"$examples/teal-orange.json" >shown.txt && grep -q "stage 3: RGB" shown.txt \
+        || fail "chain show - did not read standard input"
+    expect_error "cannot both come from standard input" "$tonalith" apply - - out.png <in.jpg
+    expect_error "standard input is empty" "$tonalith" apply "$examples/warm-film.json" - out.png </dev/null
+    # Video still streams through, sniffed from the same input.
+    synthetic yuv444p >src.y4m
+    "$tonalith" apply --stage YCbCr - - <src.y4m | cmp - src.y4m || fail "a zero chain changed y4m on stdin"
+    ;;
+batch)
+    # Several inputs into a folder; a bad one is reported and the others are written.
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    mkdir in
+    cp demo/before.png in/a.png
+    convert demo/before.png -quality 90 in/b.jpg
+    convert demo/before.png -depth 16 in/c.tif
+    echo "not a picture" >in/d.png
+    expect_error "in/d.png: not a PNG, JPEG or TIFF picture" "$tonalith" apply "$examples/warm-film.json" in/a.png in/d.png in/b.jpg in/c.tif -o out
+    grep -q "3 of 4 written to out; 1 failed" err.txt || fail "no summary: $(cat err.txt)"
+    for f in a.png b.jpg c.tif; do [ -s "out/$f" ] || fail "out/$f missing"; done
+    [ ! -e out/d.png ] || fail "the bad input left an output"
+    [ "$(identify -format '%m %z' out/c.tif)" = "TIFF 16" ] || fail "c.tif did not keep its format and depth"
+    "$tonalith" apply "$examples/warm-film.json" in/a.png -o out || fail "a single input into a folder"
+    cmp out/a.png <("$tonalith" apply "$examples/warm-film.json" in/a.png - ) || fail "batch and single differ"
+    "$tonalith" apply --format jpg --stage RGB in/a.png in/c.tif -o jpgs 2>err.txt || fail "batch with --format"
+    [ -s jpgs/a.jpg ] && [ -s jpgs/c.jpg ] || fail "--format did not rename: $(ls jpgs)"
+    mkdir other && cp in/a.png other/a.png
+    expect_error "another input already wrote a.png" "$tonalith" apply --stage RGB in/a.png other/a.png -o same
+    ;;
 *)
     fail "unknown case $case_name"
     ;;
