@@ -272,6 +272,11 @@ TABLE
     [ "$(grep -c '^ *[0-9]\+  ' m.txt)" = 64 ] || fail "models does not list 64 tracks"
     "$tonalith" models hsv >h.txt && [ "$(grep -c '^ *[0-9]\+  ' h.txt)" = 16 ] || fail "models hsv"
     expect_error 'unknown model "lab"' "$tonalith" models lab
+    # docs/tracks.md is written from this listing: it must not fall behind it.
+    sed -n 's/^ *\([0-9]\+\)  \([^ ]\+\) .*/\1 \2/p' m.txt | while read -r index label; do
+        [ "$label" = - ] && continue
+        grep -qF "| $index | \`$label\` |" "$examples/../docs/tracks.md" || fail "docs/tracks.md lacks track $index $label"
+    done || exit 1
     ;;
 install)
     # An install finds its plug-in from its real location: in place, through a link, copied beside it.
