@@ -152,7 +152,7 @@ int Demo(const std::string& folder, const std::optional<std::string>& chainPath,
     WriteImage(paths[0], before);
     WriteImage(paths[1], after);
     WriteImage(paths[2], SideBySide(before, after));
-    WriteText(paths[3], CurvesSvg(panels, "Tonalith curves: " + named.source));
+    WriteText(paths[3], CurvesSvg(panels, "Tonalith curves: " + std::filesystem::path(named.source).filename().string()));
     std::cout << "chain: " << named.source << "\n";
     for (const auto& p : paths) std::cout << p << "\n";
     return 0;
