@@ -109,11 +109,11 @@ Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name) {
     image.height = static_cast<int>(height);
     ReadTiffMetadata(tiff.get(), image.meta);
     const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
-    const bool plain = (depth == 8 || depth == 16) && format == SAMPLEFORMAT_UINT && planar == PLANARCONFIG_CONTIG &&
+    const bool plain = !TIFFIsTiled(tiff.get()) && (depth == 8 || depth == 16) && format == SAMPLEFORMAT_UINT && planar == PLANARCONFIG_CONTIG &&
                        ((grey && (samples == 1 || samples == 2)) ||
                         (photometric == PHOTOMETRIC_RGB && (samples == 3 || samples == 4)));
     if (!plain) {
-        // Palette, CMYK, YCbCr, bit depths other than 8 and 16, separate planes: libtiff's RGBA reader.
+        // Palette, YCbCr, tiles, bit depths other than 8 and 16, separate planes: libtiff's RGBA reader.
         if (photometric == PHOTOMETRIC_SEPARATED)
             throw CliError(name + ": CMYK TIFF pictures are not supported; convert them to RGB first");
         std::vector<uint32_t> rgba(static_cast<size_t>(width) * height);

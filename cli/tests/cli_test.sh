@@ -149,6 +149,10 @@ formats)
     # The output's format follows its name; mismatches and unknown names are errors.
     convert -size 40x30 gradient:'#204080-#e0a060' src.png
     convert -size 40x30 gradient:'#204080-#e0a060' -depth 16 src16.png
+    convert src.png -depth 8 src8.png
+    convert src8.png -define tiff:tile-geometry=16x16 tiled.tif
+    "$tonalith" apply --stage YCbCr tiled.tif untiled.png || fail "a tiled TIFF"
+    [ "$(compare -metric AE src8.png untiled.png null: 2>&1)" = 0 ] || fail "a tiled TIFF changed under a zero chain"
     while read -r out kind depth; do
         "$tonalith" apply --stage 'RGB: R(off)=5' src.png "$out" || fail "writing $out"
         [ "$(identify -format '%m' "$out")" = "$kind" ] || fail "$out is $(identify -format '%m' "$out"), not $kind"
@@ -174,6 +178,13 @@ TABLE
     "$tonalith" apply --stage 'RGB: R(off)=20' in.tif tinted.png 2>note.txt || fail "grey tinted"
     grep -q "colours the grey input" note.txt || fail "no note on grey turned RGB"
     [ "$(identify -format '%[channels]' tinted.png)" = srgb ] || fail "tinted grey is not RGB"
+    # A grey profile stays with a grey output and is left out, with a note, of an RGB one.
+    convert in.tif -profile /usr/share/color/icc/ghostscript/sgray.icc grey-tagged.png
+    "$tonalith" apply --stage 'YCbCr' grey-tagged.png still-grey.png || fail "grey with profile"
+    convert still-grey.png icc:- | cmp - /usr/share/color/icc/ghostscript/sgray.icc || fail "the grey profile was lost"
+    "$tonalith" apply --stage 'RGB: R(off)=20' grey-tagged.png tinted2.png 2>note.txt || fail "grey profile on RGB"
+    grep -q "grey ICC profile does not fit" note.txt || fail "no note on the dropped grey profile"
+    ! convert tinted2.png icc:- >/dev/null 2>&1 || fail "an RGB output carries a grey profile"
     synthetic yuv444p >v.y4m
     expect_error "the input is a picture; it cannot be written as YUV4MPEG2" "$tonalith" apply --stage RGB src.png o.y4m
     expect_error "the input is a YUV4MPEG2 video; it cannot be written as PNG" "$tonalith" apply --stage RGB v.y4m o.png
