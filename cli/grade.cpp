@@ -13,7 +13,8 @@
 #include "cli/output_file.h"
 #include "cli/picture.h"
 #include "cli/picture_format.h"
-#include "cli/stdin_input.h"
+#include "cli/exit_status.h"
+#include "cli/input_file.h"
 #include "cli/y4m.h"
 
 namespace tonalith::cli {
@@ -21,10 +22,15 @@ namespace {
 
 void Note(const std::string& text) { std::fprintf(stderr, "tonalith: note: %s\n", text.c_str()); }
 
-void WriteGraded(PluginHost& host, Image image, const std::string& output, OutputFormat format, int quality) {
+void WriteGraded(PluginHost& host, Image image, const std::string& inName, const std::string& output,
+                 OutputFormat format, int quality) {
     const int channels = image.channels;
     host.SetLimitedRange(false);
-    ApplyToImage(host, image);
+    try {
+        ApplyToImage(host, image);
+    } catch (const CliError& e) {
+        throw CliError(inName + ": " + e.what());
+    }
     const std::string why = RestoreGrey(image, channels);
     const std::string shown = output == "-" ? "standard output" : output;
     if (!why.empty()) Note(shown + ": " + why);
@@ -40,24 +46,6 @@ void WriteGraded(PluginHost& host, Image image, const std::string& output, Outpu
     out.Commit();
 }
 
-void GradeStream(PluginHost& host, std::FILE* in, const std::string& name, const std::string& output, bool progress) {
-    OutputFile out(output);
-    ProcessY4m(in, name, out, host, progress);
-    out.Commit();
-}
-
-FileKind SniffFile(const std::string& input) {
-    std::FILE* probe = std::fopen(input.c_str(), "rb");
-    if (!probe) throw CliError(input + ": cannot open: " + std::strerror(errno));
-    unsigned char head[16];
-    const size_t got = std::fread(head, 1, sizeof head, probe);
-    std::fclose(probe);
-    const FileKind kind = SniffKind(head, got);
-    if (kind == FileKind::kUnknown)
-        throw CliError(input + (got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream"));
-    return kind;
-}
-
 const char* Extension(OutputFormat format) {
     switch (format) {
     case OutputFormat::kJpeg: return ".jpg";
@@ -69,23 +57,25 @@ const char* Extension(OutputFormat format) {
 
 }  // namespace
 
-void GradeFile(PluginHost& host, const std::string& input, const std::string& output, const GradeOptions& options) {
+int GradeFile(PluginHost& host, const std::string& input, const std::string& output, const GradeOptions& options) {
     RefuseOverwritingInput(input, output);
-    if (input == "-") {
-        StdinInput in;
-        if (in.kind() == FileKind::kUnknown)
-            throw CliError(in.empty() ? "standard input is empty"
-                                      : "standard input: not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream");
-        const OutputFormat format = ChooseOutputFormat(output, options.format, in.kind());
-        if (in.kind() == FileKind::kY4m) return GradeStream(host, in.Stream(), "standard input", output, options.progress);
-        return WriteGraded(host, ReadImageBytes(in.ReadAll(), "standard input"), output, format, options.quality);
+    // Opened once: its kind comes from the bytes its reader then gets again.
+    InputFile in(input);
+    const OutputFormat format = ChooseOutputFormat(output, options.format, in.kind());
+    if (in.kind() != FileKind::kY4m) {
+        Image image = ReadImage(in.get(), in.kind(), in.name(), options.maxPixels);
+        WriteGraded(host, std::move(image), in.name(), output, format, options.quality);
+        return kExitSuccess;
     }
-    const FileKind kind = SniffFile(input);
-    const OutputFormat format = ChooseOutputFormat(output, options.format, kind);
-    if (kind != FileKind::kY4m) return WriteGraded(host, ReadImage(input), output, format, options.quality);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(input.c_str(), "rb"), std::fclose);
-    if (!in) throw CliError(input + ": cannot open: " + std::strerror(errno));
-    GradeStream(host, in.get(), input, output, options.progress);
+    OutputFile out(output);
+    const Y4mResult result = ProcessY4m(in.get(), in.name(), out, host, options.progress, options.maxPixels);
+    out.Commit();
+    if (!result.cutShort.empty()) {
+        std::fprintf(stderr, "tonalith: %s; the %lld complete frame%s before it went to %s\n", result.cutShort.c_str(),
+                     static_cast<long long>(result.frames), result.frames == 1 ? "" : "s", out.name().c_str());
+        return kExitCutShort;
+    }
+    return kExitSuccess;
 }
 
 int GradeBatch(PluginHost& host, const std::vector<std::string>& inputs, const std::string& folder,
@@ -110,7 +100,7 @@ int GradeBatch(PluginHost& host, const std::vector<std::string>& inputs, const s
                 throw CliError(input + ": another input already wrote " + name.string() + " in " + folder);
             GradeOptions each = options;
             each.progress = false;
-            GradeFile(host, input, (std::filesystem::path(folder) / name).string(), each);
+            if (GradeFile(host, input, (std::filesystem::path(folder) / name).string(), each) != kExitSuccess) ++failed;
         } catch (const CliError& e) {
             if (options.progress) std::fprintf(stderr, "\r\033[K");
             std::fprintf(stderr, "tonalith: %s\n", e.what());

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/limits.h"
 #include "cli/plugin_host.h"
 
 namespace tonalith::cli {
@@ -13,10 +14,12 @@ struct GradeOptions {
     std::string format;  // --format, "" to go by the output's extension (or the input's kind)
     int quality = 95;    // JPEG
     bool progress = false;  // progress lines on stderr
+    int64_t maxPixels = kDefaultMaxPixels;  // --max-pixels
 };
 
-// IN and OUT may be "-" (standard input and output). The host holds the chain.
-void GradeFile(PluginHost& host, const std::string& input, const std::string& output, const GradeOptions& options);
+// IN and OUT may be "-" (standard input and output). The host holds the chain. Returns the exit
+// status (a video cut short inside a frame is kExitCutShort); throws on failure.
+int GradeFile(PluginHost& host, const std::string& input, const std::string& output, const GradeOptions& options);
 
 // Every input into `folder` under its own name (the extension follows --format when given).
 // A failed file is reported and the others go on; returns how many failed, after one summary line.

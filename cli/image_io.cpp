@@ -1,6 +1,9 @@
 #include "cli/image_io.h"
 
 #include <cmath>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +15,7 @@
 
 #include "cli/chain.h"
 #include "cli/cmyk_jpeg.h"
+#include "cli/input_file.h"
 
 namespace tonalith::cli {
 namespace {
@@ -26,10 +30,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 struct PngErrorState {
     std::jmp_buf jump;
     char message[200] = "";
+    int error = 0;  // errno when libpng gave up (a failed write: ENOSPC, EPIPE)
 };
 
 void PngError(png_structp png, png_const_charp message) {
     auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+    state->error = errno;
     std::snprintf(state->message, sizeof state->message, "%s", message);
     std::longjmp(state->jump, 1);
 }
@@ -37,6 +43,7 @@ void PngWarning(png_structp, png_const_charp) {}
 
 struct PngReadWork {
     Image* image;
+    int64_t maxPixels;
     std::vector<png_bytep> rows;
     std::vector<uint8_t> raw;
     const std::vector<uint8_t>* bytes;
@@ -84,7 +91,11 @@ bool ReadPngInto(PngReadWork& work, PngErrorState& error) {
     png_set_read_fn(png, &work, PngReadBytes);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-    if (static_cast<int64_t>(width) * height > kMaxImagePixels) png_error(png, "picture too large for this tool");
+    if (const std::string over = OverPixelBudget(width, height, work.maxPixels); !over.empty()) {
+        std::snprintf(error.message, sizeof error.message, "%s", over.c_str());
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
     png_set_expand(png);  // palette to RGB, grey below 8 bits to 8, tRNS to alpha
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -121,9 +132,10 @@ void JpegError(j_common_ptr cinfo) {
     cinfo->err->format_message(cinfo, state->message);
     std::longjmp(state->jump, 1);
 }
-// A truncated file is only a warning to libjpeg (it pads with grey); count it as the error it is.
+// Truncated or corrupt data is only a warning to libjpeg (it pads with grey or decodes garbage);
+// it is the error it is. An unknown JFIF revision is only about the header and stays a warning.
 void JpegMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) ++cinfo->err->num_warnings;
+    if (level < 0 && cinfo->err->msg_code != JWRN_JFIF_MAJOR) JpegError(cinfo);
 }
 
 void ReadJpegMetadata(jpeg_decompress_struct& cinfo, PictureMetadata& meta) {
@@ -146,7 +158,7 @@ void ReadJpegMetadata(jpeg_decompress_struct& cinfo, PictureMetadata& meta) {
 }
 
 bool ReadJpegInto(const std::vector<uint8_t>& bytes, Image& image, std::vector<uint8_t>& raw, JpegErrorState& error,
-                  bool& cmyk, bool& adobe) {
+                  bool& cmyk, bool& adobe, int64_t maxPixels) {
     jpeg_decompress_struct cinfo;
     cinfo.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = JpegError;
@@ -165,29 +177,28 @@ bool ReadJpegInto(const std::vector<uint8_t>& bytes, Image& image, std::vector<u
     cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     adobe = cinfo.saw_Adobe_marker;
     cinfo.out_color_space = cmyk ? JCS_CMYK : cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    if (static_cast<int64_t>(cinfo.output_width) * cinfo.output_height > kMaxImagePixels) {
-        std::snprintf(error.message, sizeof error.message, "picture too large for this tool");
+    // Before jpeg_start_decompress, which allocates for the whole picture (a progressive one
+    // keeps every coefficient of it).
+    if (const std::string over = OverPixelBudget(cinfo.image_width, cinfo.image_height, maxPixels); !over.empty()) {
+        std::snprintf(error.message, sizeof error.message, "%s", over.c_str());
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // libjpeg's own working memory within the same budget (about 8 bytes per pixel at most).
+    cinfo.mem->max_memory_to_use = static_cast<long>(std::min<int64_t>(maxPixels * 8 + (int64_t{64} << 20), LONG_MAX));
+    jpeg_start_decompress(&cinfo);
     const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
     raw.resize(stride * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = raw.data() + stride * cinfo.output_scanline;
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
-    const bool cutShort = error.manager.num_warnings > 0;
     jpeg_finish_decompress(&cinfo);
     image.width = static_cast<int>(cinfo.output_width);
     image.height = static_cast<int>(cinfo.output_height);
     image.channels = cinfo.output_components;
     image.bitDepth = 8;
     jpeg_destroy_decompress(&cinfo);
-    if (cutShort) {
-        std::snprintf(error.message, sizeof error.message, "the JPEG data is truncated or corrupt");
-        return false;
-    }
     if (!cmyk) image.samples.assign(raw.begin(), raw.end());
     return true;
 }
@@ -293,25 +304,24 @@ FileKind SniffKind(const unsigned char* head, size_t size) {
     return FileKind::kUnknown;
 }
 
-Image ReadImage(const std::string& path) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw CliError(path + ": cannot open: " + std::strerror(errno));
+Image ReadImage(std::FILE* file, FileKind, const std::string& name, int64_t maxPixels) {
+    // Read whole: a pipe's picture is read once, and the readers work on memory.
     std::vector<uint8_t> bytes;
     uint8_t buffer[1 << 16];
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         bytes.insert(bytes.end(), buffer, buffer + got);
-        if (bytes.size() > kMaxPictureFileBytes) throw CliError(path + ": the file is too large for a picture");
+        if (bytes.size() > kMaxPictureFileBytes) throw CliError(name + ": too large for a picture");
     }
-    if (std::ferror(file.get())) throw CliError(path + ": read error: " + std::strerror(errno));
-    return ReadImageBytes(bytes, path);
+    if (std::ferror(file)) throw CliError(name + ": read error: " + std::strerror(errno));
+    return ReadImageBytes(bytes, name, maxPixels);
 }
 
-Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& path) {
+Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& path, int64_t maxPixels) {
     Image image;
     switch (SniffKind(bytes.data(), bytes.size())) {
     case FileKind::kPng: {
-        PngReadWork work{&image, {}, {}, &bytes};
+        PngReadWork work{&image, maxPixels, {}, {}, &bytes};
         PngErrorState error;
         if (!ReadPngInto(work, error))
             throw CliError(path + ": broken PNG: " + (error.message[0] ? error.message : "read failed"));
@@ -321,7 +331,7 @@ Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& path)
         std::vector<uint8_t> raw;
         JpegErrorState error;
         bool cmyk = false, adobe = false;
-        if (!ReadJpegInto(bytes, image, raw, error, cmyk, adobe))
+        if (!ReadJpegInto(bytes, image, raw, error, cmyk, adobe, maxPixels))
             throw CliError(path + ": broken JPEG: " + (error.message[0] ? error.message : "read failed"));
         if (cmyk) {
             const std::string note = CmykToRgb(raw, adobe, image);
@@ -330,12 +340,17 @@ Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& path)
         break;
     }
     case FileKind::kTiff:
-        image = ReadTiff(bytes, path);
+        image = ReadTiff(bytes, path, maxPixels);
         break;
     default:
         throw CliError(path + (bytes.empty() ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream"));
     }
     return image;
+}
+
+Image ReadImage(const std::string& path, int64_t maxPixels) {
+    InputFile input(path);
+    return ReadImage(input.get(), input.kind(), input.name(), maxPixels);
 }
 
 void WritePng(std::FILE* file, const Image& image, const std::string& name) {
@@ -354,8 +369,10 @@ void WritePng(std::FILE* file, const Image& image, const std::string& name) {
     work.rows.resize(image.height);
     for (int y = 0; y < image.height; ++y) work.rows[y] = work.raw.data() + stride * y;
     PngErrorState error;
-    if (!WritePngFrom(file, image, work, error))
+    if (!WritePngFrom(file, image, work, error)) {
+        if (std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(error.error));
         throw CliError(name + ": cannot write PNG: " + (error.message[0] ? error.message : "out of memory"));
+    }
     if (std::fflush(file) != 0 || std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(errno));
 }
 

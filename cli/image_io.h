@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/limits.h"
+
 namespace tonalith::cli {
 
 struct PictureMetadata {
@@ -28,7 +30,6 @@ struct Image {
     bool HasAlpha() const { return channels == 2 || channels == 4; }
 };
 
-constexpr int64_t kMaxImagePixels = 1 << 28;
 constexpr size_t kMaxPictureFileBytes = size_t{1} << 31;
 
 enum class FileKind { kPng, kJpeg, kTiff, kY4m, kUnknown };
@@ -36,15 +37,19 @@ FileKind SniffKind(const unsigned char* head, size_t size);
 
 // Palette and low-bit grey are expanded, a tRNS chunk becomes alpha; JPEG gives 8-bit RGB or grey
 // (CMYK and YCCK converted to RGB through their profile); TIFF 8/16-bit grey, RGB and RGBA.
-Image ReadImage(const std::string& path);
-// The same from bytes already in memory; `name` is only for messages.
-Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name);
+// A picture of more than maxPixels pixels is refused from its header, before its rows are
+// allocated; corrupt or truncated data is an error, never a picture padded with grey.
+Image ReadImage(const std::string& path, int64_t maxPixels = kDefaultMaxPixels);
+// The same from an open stream (the kind is told again from its bytes); `name` is only for messages.
+Image ReadImage(std::FILE* file, FileKind kind, const std::string& name, int64_t maxPixels = kDefaultMaxPixels);
+// The same from bytes already in memory.
+Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name, int64_t maxPixels = kDefaultMaxPixels);
 // Writes 8- or 16-bit PNG; `name` is only for messages.
 void WritePng(std::FILE* file, const Image& image, const std::string& name);
 // Writes 8-bit baseline JPEG (4:4:4 at quality 90 and above); alpha is dropped.
 void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::string& name);
 // TIFF, in tiff_io.cpp.
-Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name);
+Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name, int64_t maxPixels);
 void WriteTiff(std::FILE* file, const Image& image, const std::string& name);
 
 }  // namespace tonalith::cli

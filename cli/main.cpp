@@ -10,8 +10,10 @@
 #include <optional>
 
 #include "cli/chain.h"
+#include "cli/exit_status.h"
 #include "cli/grade.h"
 #include "cli/image_io.h"
+#include "cli/limits.h"
 #include "cli/models.h"
 #include "cli/output_file.h"
 #include "cli/picture.h"
@@ -79,16 +81,15 @@ int Apply(const std::vector<std::string>& args, const std::vector<std::string>& 
     options.progress = isatty(STDERR_FILENO) != 0;
     PluginHost host(PluginPath(plugin));
     host.SetChain(ToBlock(named.chain));
-    if (!folder.empty()) return GradeBatch(host, inputs, folder, options) == 0 ? 0 : 1;
-    GradeFile(host, inputs[0], args.back(), options);
-    return 0;
+    if (!folder.empty()) return GradeBatch(host, inputs, folder, options) == 0 ? kExitSuccess : kExitFailure;
+    return GradeFile(host, inputs[0], args.back(), options);
 }
 
 int Show(const std::optional<std::string>& path, const std::vector<std::string>& stages) {
     const Named named = ResolveChain(path, stages);
     std::cout << FormatChainTable(named.chain);
     for (const auto& line : ChainWarnings(named.chain, named.source)) std::cout << "warning: " << line << "\n";
-    return 0;
+    return kExitSuccess;
 }
 
 int Convert(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& to) {
@@ -118,7 +119,7 @@ int Convert(const std::vector<std::string>& args, const std::vector<std::string>
         const Block block = ToBlock(chain);
         WriteText(output, std::string(block.begin(), block.end()));
     }
-    return 0;
+    return kExitSuccess;
 }
 
 int Curves(const std::optional<std::string>& path, const std::vector<std::string>& stages, const std::string& output,
@@ -129,7 +130,7 @@ int Curves(const std::optional<std::string>& path, const std::vector<std::string
     PluginHost host(PluginPath(plugin));
     const auto panels = ProbeCurves(host, named.chain);
     WriteText(output, CurvesSvg(panels, "Tonalith curves: " + std::filesystem::path(named.source).filename().string()));
-    return 0;
+    return kExitSuccess;
 }
 
 int Demo(const std::string& folder, const std::optional<std::string>& chainPath, const std::string& plugin,
@@ -155,7 +156,7 @@ int Demo(const std::string& folder, const std::optional<std::string>& chainPath,
     WriteText(paths[3], CurvesSvg(panels, "Tonalith curves: " + std::filesystem::path(named.source).filename().string()));
     std::cout << "chain: " << named.source << "\n";
     for (const auto& p : paths) std::cout << p << "\n";
-    return 0;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -193,13 +194,13 @@ const char* const kChainExamples =
 
 int main(int argc, char** argv) {
     using namespace tonalith::cli;
-    // A closed pipe is reported as a write error, not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
+    // An interrupted run removes its temporary output; a closed pipe is a reported write error.
+    InstallSignalCleanup();
     CLI::App app{"applies Tonalith colour-correction chains to pictures and to YUV4MPEG2 video", "tonalith"};
     app.require_subcommand(0, 1);
     bool version = false;
     app.add_flag("--version", version, "print the version, the plug-in it loads and the build");
-    app.footer(kToolNotes);
+    app.footer(std::string(kToolNotes) + "\n" + kExitStatusHelp);
 
     std::string plugin;
     std::vector<std::string> stages, args;
@@ -219,6 +220,10 @@ int main(int argc, char** argv) {
     std::string outputFolder;
     apply->add_option("-o,--output-folder", outputFolder,
                       "grade every input into this folder under its own name: apply CHAIN IN... -o FOLDER");
+    apply->add_option("--max-pixels", gradeOptions.maxPixels,
+                      "refuse pictures and video frames of more pixels than this, from their header (default " +
+                          std::to_string(kDefaultMaxPixels) + ", 8192x8192)")
+        ->check(CLI::Range(int64_t{1}, kMaxPixelsCeiling));
 
     auto* chain = app.add_subcommand("chain", "show or convert chains");
     chain->footer(kChainExamples);
@@ -268,34 +273,39 @@ int main(int argc, char** argv) {
     if (argc > 1)
         if (const auto unknown = UnknownCommand(app, argv[1])) {
             std::fprintf(stderr, "tonalith: %s\n", unknown->c_str());
-            return 2;
+            return kExitFailure;
         }
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help prints and succeeds; every usage error is a failure like any other.
+        return app.exit(e) == 0 ? kExitSuccess : kExitFailure;
+    }
     try {
         if (version) {
             std::cout << VersionText(PluginPath(plugin));
-            return 0;
+            return kExitSuccess;
         }
         if (app.get_subcommands().empty()) {
             std::cerr << app.help();
-            return 2;
+            return kExitFailure;
         }
         if (*help) {
             std::string topic;
             for (const auto& word : helpTopic) topic += (topic.empty() ? "" : " ") + word;
             std::cout << HelpText(app, topic);
-            return 0;
+            return kExitSuccess;
         }
         if (*models) {
             const int model = modelName.empty() ? -1 : ModelFromName(modelName);
             if (!modelName.empty() && model < 0)
                 throw CliError("unknown model \"" + modelName + "\" (use RGB, YCbCr, CMYK or HSV)");
             std::cout << ModelsListing(model);
-            return 0;
+            return kExitSuccess;
         }
         if (*generate) {
             WriteText(output, generateWhat == "man" ? ManPage(app) : BashCompletion(app));
-            return 0;
+            return kExitSuccess;
         }
         if (*apply) return Apply(args, stages, plugin, gradeOptions, outputFolder);
         if (*show) return Show(chainPath, stages);
@@ -304,10 +314,13 @@ int main(int argc, char** argv) {
         if (*demo) return Demo(demoFolder, chainPath, plugin, demoPicture);
     } catch (const CliError& e) {
         std::fprintf(stderr, "tonalith: %s\n", e.what());
-        return 1;
+        return kExitFailure;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "tonalith: out of memory\n");
-        return 1;
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tonalith: %s\n", e.what());
+        return kExitFailure;
     }
-    return 2;
+    return kExitFailure;
 }

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "cli/chain.h"
 
 namespace tonalith::cli {
@@ -15,6 +17,15 @@ std::string Lower(std::string s) {
 }
 
 const char* const kKnown = "png, jpg, jpeg, tif, tiff or y4m";
+
+// A device, FIFO or socket named without an extension (/dev/null, /dev/stdout, a pipe) takes the
+// input's kind, as standard output does.
+bool IsSpecialWithoutExtension(const std::string& path) {
+    struct stat st {};
+    if (!std::filesystem::path(path).extension().empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    // /dev/stdout and its kind stand for whatever they are opened onto, a regular file included.
+    return !S_ISREG(st.st_mode) || path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
+}
 
 }  // namespace
 
@@ -41,7 +52,7 @@ OutputFormat ChooseOutputFormat(const std::string& path, const std::string& form
     OutputFormat format;
     if (!formatOption.empty()) {
         format = FormatFromName(formatOption);
-    } else if (path == "-") {
+    } else if (path == "-" || IsSpecialWithoutExtension(path)) {
         switch (input) {
         case FileKind::kJpeg: format = OutputFormat::kJpeg; break;
         case FileKind::kTiff: format = OutputFormat::kTiff; break;
@@ -49,6 +60,8 @@ OutputFormat ChooseOutputFormat(const std::string& path, const std::string& form
         default: format = OutputFormat::kPng; break;
         }
     } else {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) throw CliError(path + ": is a folder, not an output file");
         const std::string extension = std::filesystem::path(path).extension().string();
         if (extension.empty())
             throw CliError(path + ": no extension to choose the output format by (use .png, .jpg, .tif or .y4m, or --format)");

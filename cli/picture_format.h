@@ -16,8 +16,8 @@ constexpr int kDefaultJpegQuality = 95;
 OutputFormat FormatFromName(const std::string& name);
 const char* FormatName(OutputFormat format);
 
-// The output's format: --format when given, else the extension of `path`; for "-" without
-// --format, the input's own kind. Throws a clear error for an unknown extension and for a
+// The output's format: --format when given, else the extension of `path`; for "-" (and a device,
+// FIFO or socket named without an extension) the input's own kind. Throws a clear error for an unknown extension and for a
 // picture written as video or a video written as a picture.
 OutputFormat ChooseOutputFormat(const std::string& path, const std::string& formatOption, FileKind input);
 

@@ -88,7 +88,7 @@ void ReadTiffMetadata(TIFF* tiff, PictureMetadata& meta) {
 
 }  // namespace
 
-Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name) {
+Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name, int64_t maxPixels) {
     MemoryFile file{bytes, 0, false};
     TiffPtr tiff = Open(file, "rm");
     if (!tiff) throw CliError(name + ": broken TIFF: " + Problem("cannot read the header"));
@@ -103,7 +103,8 @@ Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name) {
     if (!TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric))
         throw CliError(name + ": broken TIFF: no photometric interpretation");
     if (width == 0 || height == 0) throw CliError(name + ": broken TIFF: no width or height");
-    if (static_cast<int64_t>(width) * height > kMaxImagePixels) throw CliError(name + ": picture too large for this tool");
+    if (const std::string over = OverPixelBudget(width, height, maxPixels); !over.empty())
+        throw CliError(name + ": broken TIFF: " + over);
     Image image;
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);

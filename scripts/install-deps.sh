@@ -19,6 +19,8 @@ test_packages=(
     # tests and benchmarks; ImageMagick, ffmpeg and Ghostscript's ICC profiles are the test's
     # real consumers and fixture makers
     googletest libgtest-dev libbenchmark-dev imagemagick ffmpeg libgs-common
+    # peak memory of a command (GNU time) and private mount namespaces for device-node cases
+    time util-linux
     # checks
     valgrind libc-bin
 )
