@@ -22,8 +22,9 @@ std::string ExecutableDirectory() {
 
 std::string DefaultPluginPath() {
     const std::filesystem::path dir = ExecutableDirectory();
-    const std::filesystem::path candidates[] = {dir / ".." / "tonalith.so", dir / "tonalith.so",
-                                                dir / ".." / "lib" / "tonalith" / "tonalith.so"};
+    const std::filesystem::path candidates[] = {dir / "tonalith.so", dir / ".." / "tonalith.so",
+                                                dir / ".." / "lib" / "tonalith" / "tonalith.so",
+                                                dir / ".." / "lib64" / "tonalith" / "tonalith.so"};
     for (const auto& candidate : candidates) {
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error)) return candidate.lexically_normal().string();

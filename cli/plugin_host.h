@@ -11,8 +11,9 @@
 
 namespace tonalith::cli {
 
-// The plug-in next to the executable: <exe dir>/../tonalith.so (the build tree), then
-// <exe dir>/tonalith.so, then <exe dir>/../lib/tonalith/tonalith.so (an install).
+// The plug-in found from the executable's real location (links followed): <exe dir>/tonalith.so
+// (copied beside it), <exe dir>/../tonalith.so (the build tree), then
+// <exe dir>/../lib/tonalith/tonalith.so or ../lib64/tonalith/ (an install).
 std::string DefaultPluginPath();
 std::string ExecutableDirectory();
 

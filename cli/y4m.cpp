@@ -40,8 +40,9 @@ bool ReadLine(std::FILE* in, std::string& line, bool& complete) {
 // The ffmpeg pixel format that turns a given y4m chroma tag into one this tool reads.
 std::string SuggestedFormat(const std::string& tag) {
     for (const char* depth : {"p10", "p12", "p16"})
-        if (tag.size() >= 3 && tag.find(depth) != std::string::npos) return std::string("yuv444") + depth + "le";
-    if (tag.find("p9") != std::string::npos || tag.find("p14") != std::string::npos) return "yuv444p16le";
+        if (tag.size() >= 3 && tag.find(depth) != std::string::npos) return std::string("yuv444") + depth + "le -strict -1";
+    // ffmpeg writes the deeper y4m layouts only with -strict -1.
+    if (tag.find("p9") != std::string::npos || tag.find("p14") != std::string::npos) return "yuv444p16le -strict -1";
     return "yuv444p";
 }
 
@@ -86,7 +87,7 @@ Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixel
     else
         throw CliError(name + ": chroma layout C" + chroma +
                        " is not supported; tonalith reads 4:4:4 at 8, 10, 12 or 16 bits: use -pix_fmt " +
-                       SuggestedFormat(chroma) + " in the ffmpeg command that writes the stream");
+                       SuggestedFormat(chroma) + " -f yuv4mpegpipe in the ffmpeg command that writes the stream");
     return header;
 }
 
