@@ -12,14 +12,7 @@
 
 namespace tonalith::simd {
 
-#if defined(__GNUC__)
-
-bool HasAvx512Bw() {
-    // The CPU model is read first: the library's constructors may not have run yet.
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f") &&
-                                                       __builtin_cpu_supports("avx512bw"));
-    return has;
-}
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
 namespace {
 
@@ -176,7 +169,6 @@ TONALITH_AVX512 size_t HsvToYcAvx512(YcPixel* destination, const Hsv16* source, 
 
 #else
 
-bool HasAvx512Bw() { return false; }
 size_t YcToHsvAvx512(Hsv16*, YcPixel*, size_t, size_t, size_t) { return 0; }
 size_t HsvToYcAvx512(YcPixel*, const Hsv16*, size_t, size_t, size_t) { return 0; }
 
