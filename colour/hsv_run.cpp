@@ -6,7 +6,9 @@
 
 #include "colour/allocation.h"
 #include "colour/conversion_tables.h"
+#include "colour/cpu_features.h"
 #include "colour/curve_set.h"
+#include "colour/hsv_simd.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
@@ -50,14 +52,15 @@ void BuildHsvRunTables(HsvRunTables& tables, const int16_t* hueBlocks,
     }
 }
 
-void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables) {
-    if (frame.width <= 0 || frame.height <= 0) return;
-    const size_t width = static_cast<size_t>(frame.width);
-    const size_t pitch = static_cast<size_t>(frame.rowPitch);
+namespace {
+
+// The plain loop: the reference, and what finishes the rows after the wide path.
+void ApplyHsvRunPlain(YcPixel* pixels, size_t rows, size_t width, size_t pitch,
+                      const HsvRunTables& tables) {
     const HsvRunTables::Chroma* __restrict chroma = tables.chroma;
     const int16_t* __restrict value = tables.value;
-    for (size_t y = 0; y < static_cast<size_t>(frame.height); ++y) {
-        YcPixel* __restrict row = frame.pixels + y * pitch;
+    for (size_t y = 0; y < rows; ++y) {
+        YcPixel* __restrict row = pixels + y * pitch;
         for (size_t x = 0; x < width; ++x) {
             // The arithmetic shift floors, as YcToHsv's quartering does.
             const int cb = Clamp(row[x].cb, -2048, 2047) >> 2;
@@ -69,6 +72,28 @@ void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables) {
             row[x].cr = out.cr;
         }
     }
+}
+
+// Chosen once. A grainy picture walks the 4 MiB chroma table at random, and there the sixteen
+// loads a gather issues together hide the misses better than plain loads do, even on CPUs whose
+// gathers from L1 are slow.
+bool UseGathers() {
+    static const bool use = Cpu().avx512bw;
+    return use;
+}
+
+}  // namespace
+
+void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables, bool allowWide) {
+    if (frame.width <= 0 || frame.height <= 0) return;
+    const size_t width = static_cast<size_t>(frame.width);
+    const size_t rows = static_cast<size_t>(frame.height);
+    const size_t pitch = static_cast<size_t>(frame.rowPitch);
+    size_t done = 0;
+    if (allowWide && UseGathers())
+        done = simd::HsvRunAvx512(frame.pixels, rows, width, pitch,
+                                  reinterpret_cast<const int32_t*>(tables.chroma), tables.value);
+    if (done < width) ApplyHsvRunPlain(frame.pixels + done, rows, width - done, pitch, tables);
 }
 
 namespace {

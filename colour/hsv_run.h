@@ -19,6 +19,7 @@ struct HsvRunTables {
         int16_t cb;
         int16_t cr;
     };
+    static_assert(sizeof(Chroma) == 4);
     static constexpr size_t kChromaEntries = 1024 * 1024;
     Chroma* chroma = nullptr;
     int16_t* value = nullptr;  // [Y clamped to 0..4095]: the Y the run gives back
@@ -29,8 +30,10 @@ struct HsvRunTables {
 void BuildHsvRunTables(HsvRunTables& tables, const int16_t* hueBlocks,
                        const int16_t* saturationBlocks, const int16_t* valueBlocks, int32_t count);
 
-// The run on the frame's image pixels, in place; row tails are left alone.
-void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables);
+// The run on the frame's image pixels, in place; row tails are left alone. The wide path takes
+// the leading part of every row where the CPU has it, unless `allowWide` is false (the plain
+// loop alone: the reference the tests hold the wide path to).
+void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables, bool allowWide = true);
 
 // The fused tables of the run of `count` HSV blocks from block `first` of the curve set as it now
 // stands, made on first use and kept until the curve set changes. Null when memory is short: the

@@ -18,4 +18,9 @@ size_t YcToHsvAvx512(Hsv16* destination, YcPixel* source, size_t rows, size_t wi
 size_t HsvToYcAvx512(YcPixel* destination, const Hsv16* source, size_t rows, size_t width,
                      size_t pitch);
 
+// A fused run of HSV stages in place (see hsv_run.h): `chroma` holds 1024 x 1024 (Cb, Cr) pairs,
+// `value` 4096 entries. Same row convention.
+size_t HsvRunAvx512(YcPixel* pixels, size_t rows, size_t width, size_t pitch,
+                    const int32_t* chroma, const int16_t* value);
+
 }  // namespace tonalith::simd

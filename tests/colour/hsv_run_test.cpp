@@ -64,7 +64,9 @@ TEST_F(HsvRun, FusedTablesGiveTheStepByStepPixels) {
     struct Geometry {
         int32_t width, height, rowPitch;
     };
-    const Geometry geometries[] = {{1, 1, 1}, {7, 3, 9}, {33, 2, 33}, {64, 3, 70}, {0, 2, 4}};
+    // Widths on both sides of the wide path's 32 pixels, with and without row tails.
+    const Geometry geometries[] = {{1, 1, 1},   {7, 3, 9},   {31, 2, 31}, {32, 2, 35},
+                                   {33, 2, 33}, {64, 3, 70}, {65, 2, 65}, {0, 2, 4}};
     std::mt19937 random(23);
     std::uniform_int_distribution<int> any(-32768, 32767), near(-2100, 2100), luma(-50, 4150),
         kind(0, 4), corner(0, 7);
@@ -100,15 +102,19 @@ TEST_F(HsvRun, FusedTablesGiveTheStepByStepPixels) {
             frame.width = g.width, frame.height = g.height, frame.rowPitch = g.rowPitch;
             frame.pixels = expected.data();
             StepByStep(frame, blocks, count);
-            frame.pixels = pixels.data();
-            ApplyHsvRun(frame, tables);
+            for (const bool wide : {false, true}) {
+            std::vector<YcPixel> got = pixels;
+            frame.pixels = got.data();
+            ApplyHsvRun(frame, tables, wide);
             for (size_t i = 0; i < pixels.size(); ++i) {
-                ASSERT_EQ(std::memcmp(&pixels[i], &expected[i], sizeof(YcPixel)), 0)
+                ASSERT_EQ(std::memcmp(&got[i], &expected[i], sizeof(YcPixel)), 0)
+                    << (wide ? "wide path where the CPU has it, " : "plain loop, ")
                     << count << " stages, pixel " << i << " (x " << i % g.rowPitch << ", y "
                     << i / g.rowPitch << ") of " << g.width << "x" << g.height << ", pitch "
-                    << g.rowPitch << ": got " << pixels[i].y << "," << pixels[i].cb << ","
-                    << pixels[i].cr << " want " << expected[i].y << "," << expected[i].cb << ","
+                    << g.rowPitch << ": got " << got[i].y << "," << got[i].cb << ","
+                    << got[i].cr << " want " << expected[i].y << "," << expected[i].cb << ","
                     << expected[i].cr;
+            }
             }
         }
     }
