@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include "colour/curve_set.h"
+
 // GCC 12's AVX-512 headers start some intrinsics from a deliberately undefined register, which its
 // flow analysis reports as a use of an uninitialised value once they are inlined.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -30,8 +32,12 @@ __attribute__((target("avx2"))) size_t ApplyYcAvx2(int16_t* rows0, size_t rows, 
         high[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(hi));
         bias[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(bi));
     }
-    const int* pairs = reinterpret_cast<const int*>(block);
-    const __m256i one = _mm256_set1_epi32(1);
+    // A gather reads four bytes from each entry: the block's very last entry (Cr of 4095) would
+    // read past it, so that lane reads the entry before and takes the last one from a register.
+    const __m256i lastIndex = _mm256_set1_epi32(static_cast<int>(kYcBlockEntries) - 1);
+    const __m256i beforeLast = _mm256_set1_epi32(static_cast<int>(kYcBlockEntries) - 2);
+    const __m256i lastEntry = _mm256_set1_epi32(block[kYcBlockEntries - 1]);
+    const int* table = reinterpret_cast<const int*>(block);
     const size_t whole = pixels / 16 * 16;
     for (size_t r = 0; r < rows; ++r) {
     int16_t* p = rows0 + 3 * r * pitch;
@@ -43,10 +49,10 @@ __attribute__((target("avx2"))) size_t ApplyYcAvx2(int16_t* rows0, size_t rows, 
             v = _mm256_min_epi32(_mm256_max_epi32(v, low[c % 3]), high[c % 3]);
             const __m256i index =
                 _mm256_add_epi32(_mm256_add_epi32(v, _mm256_slli_epi32(v, 1)), bias[c % 3]);
-            // The aligned pair of entries that holds `index`, shifted so that the entry is in
-            // the low half: the block has an even number of entries and is never read past.
-            const __m256i pair = _mm256_i32gather_epi32(pairs, _mm256_srli_epi32(index, 1), 4);
-            got[c] = _mm256_srlv_epi32(pair, _mm256_slli_epi32(_mm256_and_si256(index, one), 4));
+            // Four bytes from entry `index`: the low half is the entry.
+            const __m256i read =
+                _mm256_i32gather_epi32(table, _mm256_min_epi32(index, beforeLast), 2);
+            got[c] = _mm256_blendv_epi8(read, lastEntry, _mm256_cmpeq_epi32(index, lastIndex));
         }
         for (int pair = 0; pair < 3; ++pair) {
             const __m256i a = _mm256_srai_epi32(_mm256_slli_epi32(got[2 * pair], 16), 16);
@@ -77,7 +83,9 @@ __attribute__((target("avx512f"))) size_t ApplyYcAvx512(int16_t* rows0, size_t r
         high[c] = _mm512_load_si512(hi);
         bias[c] = _mm512_load_si512(bi);
     }
-    const __m512i one = _mm512_set1_epi32(1);
+    const __m512i lastIndex = _mm512_set1_epi32(static_cast<int>(kYcBlockEntries) - 1);
+    const __m512i beforeLast = _mm512_set1_epi32(static_cast<int>(kYcBlockEntries) - 2);
+    const __m512i lastEntry = _mm512_set1_epi32(block[kYcBlockEntries - 1]);
     const size_t whole = pixels / 16 * 16;
     for (size_t r = 0; r < rows; ++r) {
         int16_t* p = rows0 + 3 * r * pitch;
@@ -89,10 +97,10 @@ __attribute__((target("avx512f"))) size_t ApplyYcAvx512(int16_t* rows0, size_t r
                 v = _mm512_min_epi32(_mm512_max_epi32(v, low[c]), high[c]);
                 const __m512i index =
                     _mm512_add_epi32(_mm512_add_epi32(v, _mm512_slli_epi32(v, 1)), bias[c]);
-                const __m512i pair =
-                    _mm512_i32gather_epi32(_mm512_srli_epi32(index, 1), block, 4);
-                got[c] = _mm512_srlv_epi32(pair,
-                                           _mm512_slli_epi32(_mm512_and_si512(index, one), 4));
+                const __m512i read =
+                    _mm512_i32gather_epi32(_mm512_min_epi32(index, beforeLast), block, 2);
+                got[c] = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(index, lastIndex), read,
+                                                 lastEntry);
             }
             // The low half of each lane is the entry.
             for (int c = 0; c < 3; ++c)

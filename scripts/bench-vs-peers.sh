@@ -13,7 +13,13 @@
 # same frame measured in the same rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-PEERS_DIR=${PEERS_DIR:-$(cd .. && pwd)/shared/peers}
+# The peers scripts live in the shared folder beside the repository (or beside its worktrees).
+if [[ -z "${PEERS_DIR:-}" ]]; then
+    for d in ../shared/peers ../../shared/peers; do
+        [[ -f "$d/ffmpeg_peers.py" ]] && PEERS_DIR=$(cd "$d" && pwd) && break
+    done
+fi
+PEERS_DIR=${PEERS_DIR:-../shared/peers}
 PEERS_OUT=${PEERS_OUT:-${TMPDIR:-/tmp}/tonalith-peers/out}
 BUILD_DIR=${BUILD_DIR:-build/bench}
 PIN_CPU=${PIN_CPU-1}
