@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "colour/allocation.h"
+#include "colour/hsv_run.h"
 #include "curves/builders.h"
 #include "stages/stage_table.h"
 #include "stages/track_links.h"
@@ -12,6 +13,7 @@ namespace tonalith {
 CurveSet curveSet;
 
 void FreeCurves() {
+    FreePreparedHsvRuns();
     FreeBuffer(curveSet.rgbCurves);
     FreeBuffer(curveSet.ycCurves);
     FreeBuffer(curveSet.cmykCurves);
@@ -69,7 +71,10 @@ bool SameShape(const CurveSet& set, const Layout& layout) {
     return true;
 }
 
-void RecordChain(CurveSet& set, const Layout& layout) {
+uint64_t lastGeneration = 0;
+
+void RecordChain(CurveSet& set, const Layout& layout, bool blocksChanged) {
+    if (blocksChanged || set.generation == 0) set.generation = ++lastGeneration;
     set.stageCount = chainState.stageCount;
     for (int32_t s = 0; s < chainState.stageCount; ++s) set.stageTypes[s] = stageTable.stages[s].type;
     std::memcpy(set.blockCount, layout.count, sizeof(set.blockCount));
@@ -84,14 +89,17 @@ void BuildCurves() {
 
     if (SameShape(curveSet, layout)) {
         // A slider move or a model-preserving edit: the buffers fit as they are.
+        bool changed = false;
         for (int type = 0; type < kStageTypeCount; ++type) {
             for (int32_t m = 0; m < layout.count[type]; ++m) {
                 if (std::memcmp(curveSet.blockTracks[type][m], layout.tracks[type][m],
-                                sizeof(layout.tracks[type][m])) != 0)
+                                sizeof(layout.tracks[type][m])) != 0) {
                     BuildBlock(curveSet, type, m, layout.tracks[type][m]);
+                    changed = true;
+                }
             }
         }
-        RecordChain(curveSet, layout);
+        RecordChain(curveSet, layout, changed);
         return;
     }
 
@@ -115,7 +123,7 @@ void BuildCurves() {
     for (int type = 0; type < kStageTypeCount; ++type)
         for (int32_t m = 0; m < layout.count[type]; ++m)
             BuildBlock(curveSet, type, m, layout.tracks[type][m]);
-    RecordChain(curveSet, layout);
+    RecordChain(curveSet, layout, true);
 }
 
 bool CurvesMatchChain() {

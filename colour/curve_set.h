@@ -36,6 +36,9 @@ struct CurveSet {
     // so that a rebuild after a slider move recomputes only the block that changed.
     int32_t blockCount[4] = {};
     int32_t blockTracks[4][10][16] = {};
+    // Changes whenever a block is built, never repeats, and is 0 only while nothing is built:
+    // what the prepared copies made from the blocks are checked against.
+    uint64_t generation = 0;
 };
 
 extern CurveSet curveSet;

@@ -8,6 +8,7 @@
 #include "colour/appliers.h"
 #include "colour/converters.h"
 #include "colour/curve_set.h"
+#include "colour/hsv_run.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
@@ -132,6 +133,12 @@ public:
         }
         Trace("HsvToYc");
 
+        // The run fused into two look-ups a pixel (the same pixels); step by step, row by row,
+        // when memory for its tables is short.
+        if (const HsvRunTables* fused = PreparedHsvRun(firstBlock, blockIndex - firstBlock)) {
+            ApplyHsvRun(frame_, *fused);
+            return last;
+        }
         FrameRecord row = frame_;
         row.height = 1;
         row.rowPitch = frame_.width;
