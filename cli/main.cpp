@@ -58,7 +58,8 @@ void WriteImage(const std::string& path, const Image& image) {
     out.Commit();
 }
 
-int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin) {
+int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin,
+          int threads) {
     const size_t wanted = stages.empty() ? 3 : 2;
     if (args.size() != wanted)
         throw CliError(stages.empty() ? "apply needs CHAIN IN OUT" : "apply with --stage needs IN OUT");
@@ -100,7 +101,8 @@ int Apply(const std::vector<std::string>& args, const std::vector<std::string>& 
     PluginHost host(PluginPath(plugin));
     host.SetChain(ToBlock(named.chain));
     OutputFile out(output);
-    ProcessY4m(in, input == "-" ? "standard input" : input, out, host, isatty(STDERR_FILENO) != 0);
+    ProcessY4m(in, input == "-" ? "standard input" : input, out, host,
+               VideoOptions{threads > 0 ? threads : AvailableCores(), isatty(STDERR_FILENO) != 0});
     out.Commit();
     return 0;
 }
@@ -197,6 +199,10 @@ int main(int argc, char** argv) {
     apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
 
+    int threads = 0;
+    apply->add_option("--threads", threads, "video: plug-in instances correcting each frame in bands (default: the cores available)")
+        ->check(CLI::Range(1, 64));
+
     auto* chain = app.add_subcommand("chain", "show or convert chains");
     chain->require_subcommand(1);
     auto* show = chain->add_subcommand("show", "print a chain as a table with labels");
@@ -221,7 +227,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     try {
-        if (*apply) return Apply(args, stages, plugin);
+        if (*apply) return Apply(args, stages, plugin, threads);
         if (*show) return Show(chainPath, stages);
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
