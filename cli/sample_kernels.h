@@ -48,7 +48,28 @@ void PixelsToPlanes(const YcPixel* in, void* y, void* cb, void* cr, size_t n, in
 
 // One plane into one field of n pixels (0 Y, 1 Cb, 2 Cr) and back: the subsampled layouts, whose
 // luma and chroma live at different sites.
-void PlaneToField(const void* plane, YcPixel* out, int field, size_t n, int bitDepth);
 void FieldToPlane(const YcPixel* in, int field, void* plane, size_t n, int bitDepth);
+
+// Where a chroma sample sits along one axis, relative to the luma samples it stands for.
+enum class Siting {
+    kSame,      // no subsampling along this axis: on its luma sample
+    kCentred,   // halfway between luma samples 2k and 2k+1
+    kCosited,   // on luma sample 2k
+};
+
+// The subsampled layouts' resampling, in two separable steps with weights summing to 4 on each
+// axis (16 in all). Across rows: up to three rows of codes, mapped and weighted, summed into
+// `out` (weights 0 leave a row unread).
+void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, const SampleMap& map,
+               int32_t* out, size_t n, int bitDepth);
+// Along a row, from weighed chroma sums to the luma sites (`width` values) ...
+void UpsampleRow(const int32_t* sums, int chromaWidth, int16_t* out, int width, Siting siting);
+// ... and from weighed luma sums to the chroma sites (`chromaWidth` values).
+void DownsampleRow(const int32_t* sums, int width, int16_t* out, int chromaWidth, Siting siting);
+
+// n pixels from one plane of codes and two fields already on the YC scale: `mapped` names the
+// field the codes fill (0: luma codes with Cb, Cr given; 1: Cb and Cr codes with Y given).
+void LumaCodesToPixels(const void* y, const int16_t* cb, const int16_t* cr, YcPixel* out, size_t n, int bitDepth);
+void ChromaCodesToPixels(const int16_t* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth);
 
 }  // namespace tonalith::cli

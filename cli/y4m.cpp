@@ -161,42 +161,6 @@ DownTap DownsampleTap(Siting siting, int k, int lumaCount) {
     return DownTap{at(k), 4, at(k), 0, at(k), 0};
 }
 
-template <typename Code>
-void ChromaToLumaRow(const Code* cbPlane, const Code* crPlane, int chromaWidth, const UpTap& row,
-                     const std::vector<UpTap>& columns, const SampleMap& map, int32_t* scratch, YcPixel* out,
-                     int width) {
-    int32_t* cb = scratch;
-    int32_t* cr = scratch + chromaWidth;
-    const Code* cb0 = cbPlane + static_cast<size_t>(row.i0) * chromaWidth;
-    const Code* cb1 = cbPlane + static_cast<size_t>(row.i1) * chromaWidth;
-    const Code* cr0 = crPlane + static_cast<size_t>(row.i0) * chromaWidth;
-    const Code* cr1 = crPlane + static_cast<size_t>(row.i1) * chromaWidth;
-    for (int k = 0; k < chromaWidth; ++k) {
-        cb[k] = MapIn(map, cb0[k]) * row.w0 + MapIn(map, cb1[k]) * row.w1;
-        cr[k] = MapIn(map, cr0[k]) * row.w0 + MapIn(map, cr1[k]) * row.w1;
-    }
-    for (int x = 0; x < width; ++x) {
-        const UpTap& t = columns[x];
-        out[x].cb = static_cast<int16_t>((cb[t.i0] * t.w0 + cb[t.i1] * t.w1 + 8) >> 4);
-        out[x].cr = static_cast<int16_t>((cr[t.i0] * t.w0 + cr[t.i1] * t.w1 + 8) >> 4);
-    }
-}
-
-template <typename Code>
-void LumaToChromaRow(const Code* yPlane, int width, const DownTap& row, const std::vector<DownTap>& columns,
-                     const SampleMap& map, int32_t* scratch, YcPixel* out, int chromaWidth) {
-    const Code* y0 = yPlane + static_cast<size_t>(row.i0) * width;
-    const Code* y1 = yPlane + static_cast<size_t>(row.i1) * width;
-    const Code* y2 = yPlane + static_cast<size_t>(row.i2) * width;
-    for (int x = 0; x < width; ++x)
-        scratch[x] = MapIn(map, y0[x]) * row.w0 + MapIn(map, y1[x]) * row.w1 + MapIn(map, y2[x]) * row.w2;
-    for (int k = 0; k < chromaWidth; ++k) {
-        const DownTap& t = columns[k];
-        out[k].y = static_cast<int16_t>(
-            (scratch[t.i0] * t.w0 + scratch[t.i1] * t.w1 + scratch[t.i2] * t.w2 + 8) >> 4);
-    }
-}
-
 std::pair<int, int> Band(int count, int band, int bands) {
     return {static_cast<int>(static_cast<int64_t>(count) * band / bands),
             static_cast<int>(static_cast<int64_t>(count) * (band + 1) / bands)};
@@ -319,35 +283,32 @@ void FrameCorrector::ToPixels(int band, const uint8_t* planes) {
         return;
     }
     const DepthMaps& maps = MapsForDepth(depth);
-    std::vector<UpTap> upColumns(width);
-    for (int x = 0; x < width; ++x) upColumns[x] = UpsampleTap(header_.horizontal, x, chromaWidth);
-    std::vector<int32_t> scratch(2 * static_cast<size_t>(std::max(width, chromaWidth)));
-    PlaneToField(yPlane + first * sample, pixels_.data() + first, 0, count, depth);
+    const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
+    std::vector<int32_t> sums(2 * widest);
+    std::vector<int16_t> row16(2 * widest);
+    const auto cbRow = [&](int j) { return cbPlane + static_cast<size_t>(j) * chromaWidth * sample; };
+    const auto crRow = [&](int j) { return crPlane + static_cast<size_t>(j) * chromaWidth * sample; };
+    const auto yRow = [&](int r) { return yPlane + static_cast<size_t>(r) * width * sample; };
     for (int r = r0; r < r1; ++r) {
-        const UpTap row = UpsampleTap(header_.vertical, r, chromaHeight);
-        YcPixel* out = pixels_.data() + static_cast<size_t>(r) * width;
-        if (depth == 8)
-            ChromaToLumaRow(cbPlane, crPlane, chromaWidth, row, upColumns, maps.chromaIn, scratch.data(), out, width);
-        else
-            ChromaToLumaRow(reinterpret_cast<const uint16_t*>(cbPlane), reinterpret_cast<const uint16_t*>(crPlane),
-                            chromaWidth, row, upColumns, maps.chromaIn, scratch.data(), out, width);
+        const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
+        WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, maps.chromaIn, sums.data(),
+                  chromaWidth, depth);
+        WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, maps.chromaIn,
+                  sums.data() + widest, chromaWidth, depth);
+        UpsampleRow(sums.data(), chromaWidth, row16.data(), width, header_.horizontal);
+        UpsampleRow(sums.data() + widest, chromaWidth, row16.data() + widest, width, header_.horizontal);
+        LumaCodesToPixels(yRow(r), row16.data(), row16.data() + widest, pixels_.data() + static_cast<size_t>(r) * width,
+                          width, depth);
     }
     const auto [c0, c1] = Band(chromaHeight, band, static_cast<int>(hosts_.size()));
-    const size_t chromaFirst = static_cast<size_t>(c0) * chromaWidth;
-    const size_t chromaCount = static_cast<size_t>(c1 - c0) * chromaWidth;
     YcPixel* chroma = pixels_.data() + area;
-    PlaneToField(cbPlane + chromaFirst * sample, chroma + chromaFirst, 1, chromaCount, depth);
-    PlaneToField(crPlane + chromaFirst * sample, chroma + chromaFirst, 2, chromaCount, depth);
-    std::vector<DownTap> downColumns(chromaWidth);
-    for (int k = 0; k < chromaWidth; ++k) downColumns[k] = DownsampleTap(header_.horizontal, k, width);
     for (int j = c0; j < c1; ++j) {
-        const DownTap row = DownsampleTap(header_.vertical, j, header_.height);
-        YcPixel* out = chroma + static_cast<size_t>(j) * chromaWidth;
-        if (depth == 8)
-            LumaToChromaRow(yPlane, width, row, downColumns, maps.lumaIn, scratch.data(), out, chromaWidth);
-        else
-            LumaToChromaRow(reinterpret_cast<const uint16_t*>(yPlane), width, row, downColumns, maps.lumaIn,
-                            scratch.data(), out, chromaWidth);
+        const DownTap tap = DownsampleTap(header_.vertical, j, header_.height);
+        WeighRows(yRow(tap.i0), tap.w0, yRow(tap.i1), tap.w1, yRow(tap.i2), tap.w2, maps.lumaIn, sums.data(), width,
+                  depth);
+        DownsampleRow(sums.data(), width, row16.data(), chromaWidth, header_.horizontal);
+        ChromaCodesToPixels(row16.data(), cbRow(j), crRow(j), chroma + static_cast<size_t>(j) * chromaWidth, chromaWidth,
+                            depth);
     }
 }
 

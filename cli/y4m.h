@@ -9,15 +9,9 @@
 
 #include "cli/output_file.h"
 #include "cli/plugin_host.h"
+#include "cli/sample_kernels.h"
 
 namespace tonalith::cli {
-
-// Where a chroma sample sits along one axis, relative to the luma samples it stands for.
-enum class Siting {
-    kSame,      // no subsampling along this axis: on its luma sample
-    kCentred,   // halfway between luma samples 2k and 2k+1
-    kCosited,   // on luma sample 2k
-};
 
 struct Y4mHeader {
     int width = 0;
