@@ -104,6 +104,7 @@ const DepthMaps& MapsForDepth(int bitDepth) {
     }
 }
 
+// (Not under ThreadSanitizer: the clones' resolvers run before its runtime is ready.)
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define TONALITH_SAMPLE_CLONES __attribute__((target_clones("avx2", "default"), optimize("O3")))
 #else
