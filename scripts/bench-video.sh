@@ -61,7 +61,7 @@ echo "# $(date -u '+%Y-%m-%d %H:%M UTC'); $(grep -m1 'model name' /proc/cpuinfo 
 echo "# rounds: $ROUNDS; fps from wall clock, CPU = user + sys per frame (medians)"
 printf '| %-19s | %-5s | %9s | %9s | %10s | %9s | %9s | %9s | %10s |\n' file case "fps" "CPU ms/f" "CPU ms/f 1t" \
     "ffmpeg fps" "ffmpeg CPU" "fps ratio" "CPU ratio 1t"
-printf '|%s|\n' "---------------------|-------|-----------|-----------|------------|-----------|-----------|-----------|------------|"
+printf "%s\n" "|---------------------|-------|-----------|-----------|------------|-----------|-----------|-----------|--------------|"
 for entry in "${files[@]}"; do
     IFS='|' read -r label size frames fmt <<<"$entry"
     src="src-$size-$fmt-$frames.y4m"
