@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -21,7 +23,9 @@ namespace tonalith::cli {
 namespace {
 
 constexpr size_t kMaxLine = 4096;
-constexpr int64_t kMaxFramePixels = int64_t{1} << 26;
+// A frame's data is read in steps of at least this, its buffer growing with what arrives, so a
+// header that declares huge frames costs nothing until their bytes are there.
+constexpr size_t kReadStep = size_t{1} << 20;
 
 // Reads up to and including '\n'. Returns false when the stream ends before any byte.
 bool ReadLine(std::FILE* in, std::string& line, bool& complete) {
@@ -65,7 +69,7 @@ constexpr Layout kLayouts[] = {
 
 }  // namespace
 
-Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name) {
+Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixels) {
     std::string line;
     bool complete;
     if (!ReadLine(in, line, complete)) throw CliError(name + ": the stream is empty");
@@ -95,9 +99,8 @@ Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name) {
     }
     if (header.width == 0 || header.height == 0)
         throw CliError(name + ": bad YUV4MPEG2 header: the width (W) or height (H) is missing");
-    if (static_cast<int64_t>(header.width) * header.height > kMaxFramePixels)
-        throw CliError(name + ": frames of " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                       " are too large for this tool");
+    if (const std::string over = OverPixelBudget(header.width, header.height, maxPixels); !over.empty())
+        throw CliError(name + ": frames of " + over);
     for (const Layout& layout : kLayouts)
         if (chroma == layout.tag) {
             header.bitDepth = layout.bitDepth;
@@ -118,14 +121,25 @@ bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& heade
         return false;
     }
     const std::string where = name + ": frame " + std::to_string(index + 1);
-    if (!complete) throw CliError(where + " is cut short (in its FRAME header)");
+    if (!complete) {
+        if (std::ferror(in)) throw CliError(name + ": read error: " + std::strerror(errno));
+        throw Y4mCutShort(where + " is cut short (in its FRAME header)");
+    }
     if (frameLine.compare(0, 5, "FRAME") != 0 || (frameLine.size() > 5 && frameLine[5] != ' '))
         throw CliError(where + ": expected a FRAME header");
     const size_t bytes = header.FrameBytes();
-    raw.resize(bytes);
-    const size_t got = std::fread(raw.data(), 1, bytes, in);
-    if (got != bytes)
-        throw CliError(where + " is cut short: expected " + std::to_string(bytes) + " bytes, got " + std::to_string(got));
+    size_t got = 0;
+    while (got < bytes) {
+        const size_t step = raw.size() >= bytes ? bytes - got : std::min(bytes - got, std::max(kReadStep, got));
+        if (raw.size() < got + step) raw.resize(got + step);
+        const size_t n = std::fread(raw.data() + got, 1, step, in);
+        got += n;
+        if (n < step) break;
+    }
+    if (got != bytes) {
+        if (std::ferror(in)) throw CliError(where + ": read error: " + std::strerror(errno));
+        throw Y4mCutShort(where + " is cut short: expected " + std::to_string(bytes) + " bytes, got " + std::to_string(got));
+    }
     return true;
 }
 
@@ -312,7 +326,7 @@ void FrameCorrector::ToPixels(int band, const uint8_t* planes) {
     }
 }
 
-void FrameCorrector::Correct(int band, uint8_t* planes) {
+bool FrameCorrector::Correct(int band, uint8_t* planes) {
     const int width = header_.width, depth = header_.bitDepth;
     const size_t sample = header_.BytesPerSample();
     const size_t area = static_cast<size_t>(width) * header_.height;
@@ -324,27 +338,30 @@ void FrameCorrector::Correct(int band, uint8_t* planes) {
     PluginHost& host = *hosts_[band];
     const auto [r0, r1] = Band(header_.height, band, static_cast<int>(hosts_.size()));
     const size_t first = static_cast<size_t>(r0) * width, count = static_cast<size_t>(r1 - r0) * width;
-    if (r1 > r0) host.Process(pixels_.data() + first, width, r1 - r0, width);
+    if (r1 > r0 && !host.Process(pixels_.data() + first, width, r1 - r0, width)) return false;
     if (!header_.Subsampled()) {
         PixelsToPlanes(pixels_.data() + first, yPlane + first * sample, cbPlane + first * sample,
                        crPlane + first * sample, count, depth);
-        return;
+        return true;
     }
     FieldToPlane(pixels_.data() + first, 0, yPlane + first * sample, count, depth);
     const auto [c0, c1] = Band(chromaHeight, band, static_cast<int>(hosts_.size()));
     const size_t chromaFirst = static_cast<size_t>(c0) * chromaWidth;
     const size_t chromaCount = static_cast<size_t>(c1 - c0) * chromaWidth;
     YcPixel* chroma = pixels_.data() + area + chromaFirst;
-    if (c1 > c0) host.Process(chroma, chromaWidth, c1 - c0, chromaWidth);
+    if (c1 > c0 && !host.Process(chroma, chromaWidth, c1 - c0, chromaWidth)) return false;
     FieldToPlane(chroma, 1, cbPlane + chromaFirst * sample, chromaCount, depth);
     FieldToPlane(chroma, 2, crPlane + chromaFirst * sample, chromaCount, depth);
+    return true;
 }
 
 // Every band is read into pixels before any band is written back: the subsampled layouts read
 // the neighbouring rows of other bands.
-void FrameCorrector::Correct(uint8_t* planes) {
+bool FrameCorrector::Correct(uint8_t* planes) {
     pool_->Run([&](int band) { ToPixels(band, planes); });
-    pool_->Run([&](int band) { Correct(band, planes); });
+    std::vector<char> corrected(hosts_.size(), 0);
+    pool_->Run([&](int band) { corrected[band] = Correct(band, planes); });
+    return std::all_of(corrected.begin(), corrected.end(), [](char c) { return c != 0; });
 }
 
 int AvailableCores() {
@@ -354,9 +371,9 @@ int AvailableCores() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host,
-                   const VideoOptions& options) {
-    const Y4mHeader header = ReadY4mHeader(in, inName);
+Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host,
+                     const VideoOptions& options) {
+    const Y4mHeader header = ReadY4mHeader(in, inName, options.maxPixels);
     host.SetLimitedRange(!header.fullRange);
     // More bands than rows would leave instances idle.
     const int threads = std::clamp(options.threads, 1, std::min(header.height, 64));
@@ -380,6 +397,7 @@ int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, Pl
         std::array<Slot, 3> slots;
         SlotQueue<Slot*> empty, read;
         std::exception_ptr readError;
+        std::string cutShort;
     };
     const auto shared = std::make_shared<Shared>();
     SlotQueue<Slot*> corrected;
@@ -394,6 +412,8 @@ int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, Pl
                 if (!slot || !ReadY4mFrame(in, inName, header, index, slot->frameLine, slot->raw)) break;
                 shared->read.Push(slot);
             }
+        } catch (const Y4mCutShort& cut) {
+            shared->cutShort = cut.what();
         } catch (...) {
             shared->readError = std::current_exception();
         }
@@ -414,12 +434,19 @@ int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, Pl
         shared->empty.Close();
     });
 
-    int64_t frames = 0;
+    Y4mResult result;
+    int64_t& frames = result.frames;
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
+    std::optional<CliError> uncorrected;
     while (Slot* slot = shared->read.Pop()) {
         if (writeFailed) break;
-        corrector.Correct(slot->raw.data());
+        if (!corrector.Correct(slot->raw.data())) {
+            uncorrected = CliError(inName + ": frame " + std::to_string(frames + 1) +
+                                   ": the plug-in could not correct it (it could not get its working memory); "
+                                   "stopped before writing it");
+            break;
+        }
         corrected.Push(slot);
         ++frames;
         const auto now = std::chrono::steady_clock::now();
@@ -434,19 +461,22 @@ int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, Pl
     // The writer closed the empty queue, so the reader stops at its next frame. If the output
     // failed, the reader may sit in a read on a pipe that never ends: the process is about to
     // report the failure and exit, so it is not waited for.
-    if (writeFailed) {
+    if (writeFailed || uncorrected) {
         shared->read.Close();
+        shared->empty.Close();
         reader.detach();
+        if (uncorrected) throw *uncorrected;
         std::rethrow_exception(writeError);
     }
     reader.join();
     if (shared->readError) std::rethrow_exception(shared->readError);
+    result.cutShort = shared->cutShort;
     if (options.progress) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::fprintf(stderr, "\rtonalith: %lld frames, %.1f frames/s \n", static_cast<long long>(frames),
                      seconds > 0 ? frames / seconds : 0.0);
     }
-    return frames;
+    return result;
 }
 
 }  // namespace tonalith::cli

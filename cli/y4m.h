@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/limits.h"
 #include "cli/output_file.h"
 #include "cli/plugin_host.h"
 #include "cli/sample_kernels.h"
@@ -32,8 +33,13 @@ struct Y4mHeader {
 };
 
 // Parses the stream header; refuses layouts it cannot carry, naming the ffmpeg option that gives
-// one it can.
-Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name);
+// one it can. Refuses frames of more than maxPixels pixels before any frame buffer is allocated.
+Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixels = kDefaultMaxPixels);
+
+// The stream ended inside a frame (its FRAME line or its data): what ReadY4mFrame throws then.
+struct Y4mCutShort : CliError {
+    using CliError::CliError;
+};
 
 // Reads one frame's planes as they are stored (Y, Cb, Cr; FrameBytes() bytes). Returns false at a
 // clean end of stream; throws on a frame cut short. `frameLine` receives the FRAME line.
@@ -49,12 +55,13 @@ public:
     ~FrameCorrector();
     FrameCorrector(const FrameCorrector&) = delete;
     FrameCorrector& operator=(const FrameCorrector&) = delete;
-    void Correct(uint8_t* planes);
+    // False when the plug-in left a band uncorrected (the planes are then partly written).
+    [[nodiscard]] bool Correct(uint8_t* planes);
 
 private:
     struct Pool;
     void ToPixels(int band, const uint8_t* planes);
-    void Correct(int band, uint8_t* planes);
+    bool Correct(int band, uint8_t* planes);
     Y4mHeader header_;
     std::vector<PluginHost*> hosts_;
     std::vector<YcPixel> pixels_;  // luma sites, then (subsampled layouts) the chroma sites
@@ -64,13 +71,21 @@ private:
 struct VideoOptions {
     int threads = 1;        // plug-in instances correcting bands of each frame in parallel
     bool progress = false;  // a progress line on stderr
+    int64_t maxPixels = kDefaultMaxPixels;
+};
+
+struct Y4mResult {
+    int64_t frames = 0;    // complete frames corrected and written
+    std::string cutShort;  // when the stream ended inside a frame: which one, and how
 };
 
 // The cores this process may run on.
 int AvailableCores();
 
-// Copies the stream through the plug-in. Memory stays within a few frames whatever the length.
-int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host,
-                   const VideoOptions& options);
+// Copies the stream through the plug-in. Memory stays within a few frames whatever the length. A
+// frame the plug-in could not correct is an error (thrown before the frame is written); a stream
+// that ends inside a frame keeps every complete frame before it written and says so in the result.
+Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host,
+                     const VideoOptions& options);
 
 }  // namespace tonalith::cli

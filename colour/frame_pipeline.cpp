@@ -215,11 +215,20 @@ int32_t FilterProcess(FilterTable* filter, FrameRecord* frame) {
     // The walk must match the curve set: the host may have rewritten the block without a new
     // fileTag, FilterExit may have freed the set, or an earlier build may have failed.
     if (!CurvesMatchChain()) BuildCurves();
-    if (!curveSet.built || !FrameIsUsable(*frame)) return 1;
-
-    WorkingBuffers buffers;
-    if (AllocateWorkingBuffers(*frame, buffers)) Walk(filter, *frame, buffers).Run();
-    FreeWorkingBuffers(buffers);
+    bool corrected = false;
+    if (curveSet.built && FrameIsUsable(*frame)) {
+        WorkingBuffers buffers;
+        if (AllocateWorkingBuffers(*frame, buffers)) {
+            Walk(filter, *frame, buffers).Run();
+            corrected = true;
+        }
+        FreeWorkingBuffers(buffers);
+    }
+    // A frame left as it came (no curve set or working buffers to be had, or a geometry that
+    // cannot be walked) still returns 1, as hosts expect. The plug-in then asks the host for its
+    // current frame, a harmless query to any host and one it makes in no other case here, so a
+    // host that must not pass such a frame on as corrected (the command-line host) can tell.
+    if (!corrected) filter->hostFunctions->getCurrentFrame(frame->editHandle);
     return 1;
 }
 
