@@ -272,9 +272,6 @@ struct FrameCorrector::Pool {
 
 FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts)
     : header_(header), hosts_(std::move(hosts)) {
-    const size_t area = static_cast<size_t>(header.width) * header.height;
-    const size_t chromaArea = header.Subsampled() ? static_cast<size_t>(header.ChromaWidth()) * header.ChromaHeight() : 0;
-    pixels_.resize(area + chromaArea);
     pool_ = std::make_unique<Pool>(static_cast<int>(hosts_.size()));
 }
 
@@ -358,6 +355,11 @@ bool FrameCorrector::Correct(int band, uint8_t* planes) {
 // Every band is read into pixels before any band is written back: the subsampled layouts read
 // the neighbouring rows of other bands.
 bool FrameCorrector::Correct(uint8_t* planes) {
+    // Sized at the first whole frame, not from the header: a header alone may declare anything.
+    if (pixels_.empty()) {
+        const size_t area = static_cast<size_t>(header_.width) * header_.height;
+        pixels_.resize(area + (header_.Subsampled() ? static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight() : 0));
+    }
     pool_->Run([&](int band) { ToPixels(band, planes); });
     std::vector<char> corrected(hosts_.size(), 0);
     pool_->Run([&](int band) { corrected[band] = Correct(band, planes); });
