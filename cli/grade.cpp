@@ -68,7 +68,9 @@ int GradeFile(PluginHost& host, const std::string& input, const std::string& out
         return kExitSuccess;
     }
     OutputFile out(output);
-    const Y4mResult result = ProcessY4m(in.get(), in.name(), out, host, options.progress, options.maxPixels);
+    const Y4mResult result = ProcessY4m(
+        in.get(), in.name(), out, host,
+        VideoOptions{options.threads > 0 ? options.threads : AvailableCores(), options.progress, options.maxPixels});
     out.Commit();
     if (!result.cutShort.empty()) {
         std::fprintf(stderr, "tonalith: %s; the %lld complete frame%s before it went to %s\n", result.cutShort.c_str(),

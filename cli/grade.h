@@ -15,6 +15,7 @@ struct GradeOptions {
     int quality = 95;    // JPEG
     bool progress = false;  // progress lines on stderr
     int64_t maxPixels = kDefaultMaxPixels;  // --max-pixels
+    int threads = 0;     // video: plug-in instances correcting bands of a frame; 0 for the cores available
 };
 
 // IN and OUT may be "-" (standard input and output). The host holds the chain. Returns the exit

@@ -226,6 +226,9 @@ int main(int argc, char** argv) {
                           std::to_string(kDefaultMaxPixels) + ", 8192x8192)")
         ->check(CLI::Range(int64_t{1}, kMaxPixelsCeiling));
 
+    apply->add_option("--threads", gradeOptions.threads, "video: plug-in instances correcting each frame in bands (default: the cores available)")
+        ->check(CLI::Range(1, 64));
+
     auto* chain = app.add_subcommand("chain", "show or convert chains");
     chain->footer(kChainExamples);
     chain->require_subcommand(1);

@@ -61,6 +61,16 @@ run_suite linux32
 build_preset sanitize
 run_suite sanitize
 
+# Frames split into bands over private plug-in instances, under ThreadSanitizer: the plug-in and
+# the command-line host are both instrumented, so any state the threads share is reported.
+build_preset tsan
+step "threaded video under ThreadSanitizer"
+if TSAN_OPTIONS="halt_on_error=1" build/tsan/cli/tests/tonalith_cli_tests --gtest_filter='Y4mTest.BandsOnSeveralThreadsMatchOneThread'; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+fi
+
 build_preset mingw
 step "Windows DLL check"
 if bash scripts/check-dll.sh build/mingw/tonalith.dll; then passed=$((passed + 1)); else failed=$((failed + 1)); fi

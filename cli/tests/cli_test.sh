@@ -37,12 +37,30 @@ pipe_10bit)
     "$tonalith" apply --stage 'YCbCr' src.y4m out.y4m || fail "apply failed"
     cmp src.y4m out.y4m || fail "a zero YCbCr chain changed a 10-bit stream"
     ;;
-refuses_420)
-    synthetic yuv420p >src.y4m
-    expect_error "use -pix_fmt yuv444p" "$tonalith" apply --stage 'RGB' src.y4m out.y4m
-    [ ! -e out.y4m ] || fail "an output was left behind"
-    synthetic yuv420p10le >src10.y4m
-    expect_error "use -pix_fmt yuv444p10le" "$tonalith" apply --stage 'RGB' - - <src10.y4m
+subsampled)
+    # 4:2:0 and 4:2:2 as ffmpeg writes them, straight through with no -pix_fmt on either side.
+    for fmt in yuv420p yuv422p yuv420p10le yuv422p12le; do
+        synthetic $fmt >src.y4m || fail "ffmpeg could not make $fmt"
+        "$tonalith" apply --stage 'YCbCr' - - <src.y4m >same.y4m || fail "$fmt: apply failed"
+        cmp src.y4m same.y4m || fail "$fmt: a zero YCbCr chain changed the stream"
+        "$tonalith" apply "$examples/teal-orange.json" - - <src.y4m | ffmpeg -v error -y -f yuv4mpegpipe -i - -f framemd5 out.md5 \
+            || fail "$fmt: ffmpeg could not read the output"
+        [ "$(grep -vc '^#' out.md5)" = 5 ] || fail "$fmt: expected 5 frames"
+    done
+    expect_error "use -pix_fmt yuv420p" "$tonalith" apply --stage 'RGB' - - < <(synthetic gray)
+    ;;
+reader_stops)
+    # The next program in the pipe stops reading after a few bytes: tonalith reports the closed
+    # pipe and stops, whether its own input is a file or a pipe that is still writing.
+    ffmpeg -v error -f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 100 -pix_fmt yuv420p -f yuv4mpegpipe - >src.y4m
+    set +o pipefail
+    status=$( { "$tonalith" apply --threads 2 --stage 'HSV: H(offs)=30' src.y4m - 2>err.txt; echo $? >status.txt; } | head -c 5000 | wc -c)
+    [ "$status" = 5000 ] || fail "head got $status bytes"
+    [ "$(cat status.txt)" = 1 ] || fail "exit status $(cat status.txt) after the reader stopped"
+    grep -qF "write failed" err.txt || fail "no write error reported: $(cat err.txt)"
+    { cat src.y4m; sleep 5; } | timeout 4 "$tonalith" apply --stage 'RGB' - - 2>err2.txt | head -c 5000 >/dev/null
+    [ "${PIPESTATUS[1]}" = 1 ] || fail "tonalith did not stop on its own (status ${PIPESTATUS[1]})"
+    set -o pipefail
     ;;
 chain_forms)
     "$tonalith" chain convert "$examples/teal-orange.json" look.bin || fail "json -> block"
@@ -453,8 +471,8 @@ conventions)
         || fail "labels in another case resolved wrongly: $(cat a.json)"
     expect_error 'unknown track label "h(off)"' "$tonalith" chain show --stage 'HSV: h(off)=3'
     # Every ffmpeg option the refusal's hint needs.
-    synthetic yuv420p10le >src10.y4m
-    expect_error "use -pix_fmt yuv444p10le -strict -1 -f yuv4mpegpipe" "$tonalith" apply --stage RGB src10.y4m o.y4m
+    synthetic yuv420p9le >src9.y4m
+    expect_error "use -pix_fmt yuv420p16le -strict -1 -f yuv4mpegpipe" "$tonalith" apply --stage RGB src9.y4m o.y4m
     ;;
 models)
     "$tonalith" models >m.txt || fail "models failed"
