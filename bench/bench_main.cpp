@@ -27,6 +27,7 @@
 #include "colour/appliers_simd.h"
 #include "colour/converters.h"
 #include "colour/curve_set.h"
+#include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
 namespace tonalith::bench {
@@ -324,9 +325,9 @@ struct Bench {
              [this, n] { host.functions.rgbToYc(frame.data(), pristineRgb.data(), n); }},
             {"ApplyRgbCurves", [this] { ConfigureChain({kStageRgb}); },
              [this] { std::memcpy(rgb.data(), pristineRgb.data(), count * sizeof(Rgb24)); },
-             [this] { ApplyRgbCurves(record, rgb.data(), curveSet.rgbCurves); }},
+             [this] { ApplyRgbCurves(record, rgb.data(), staticPluginState.curves.rgbCurves); }},
             {"ApplyYcCurves", [this] { ConfigureChain({kStageYcbcr}); }, nullptr,
-             [this] { ApplyYcCurves(record, curveSet.ycCurves); }},
+             [this] { ApplyYcCurves(record, staticPluginState.curves.ycCurves); }},
             {"RgbToCmyk", nullptr, nullptr,
              [this, w, h] { RgbToCmyk(cmyk.data(), pristineRgb.data(), h, w, 0); }},
             {"CmykToRgb", nullptr, nullptr,
@@ -335,8 +336,8 @@ struct Bench {
             {"ApplyHsvCurves", [this] { ConfigureChain({kStageHsv}); },
              [this] { std::memcpy(hsv.data(), pristineHsv.data(), count * sizeof(Hsv16)); },
              [this] {
-                 ApplyHsvCurves(record, hsv.data(), curveSet.hueCurves, curveSet.saturationCurves,
-                                curveSet.valueCurves);
+                 ApplyHsvCurves(record, hsv.data(), staticPluginState.curves.hueCurves, staticPluginState.curves.saturationCurves,
+                                staticPluginState.curves.valueCurves);
              }},
             {"HsvToYc", nullptr, nullptr,
              [this, w, h] { HsvToYc(frame.data(), pristineHsv.data(), h, w, 0); }},

@@ -8,7 +8,7 @@
 #include "curves/builders.h"
 #include "curves/shaping.h"
 #include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include "stages/track_clamp.h"
 
 namespace tonalith {
 

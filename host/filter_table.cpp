@@ -1,8 +1,6 @@
 #include "host/filter_table.h"
 
-#include "colour/frame_pipeline.h"
-#include "stages/stage_table.h"
-#include "window/configuration_window.h"
+#include "host/plugin_state.h"
 
 namespace tonalith {
 
@@ -31,8 +29,8 @@ const int32_t trackMaximums[kTrackCount] = {360, 360, 256, 256, 256, 256, 256, 2
 
 FilterTable filterTable = {
     kFilterFlags,
-    kWindowWidth,
-    kWindowHeight,
+    kConfigurationWindowWidth,
+    kConfigurationWindowHeight,
     kFilterName,
     kTrackCount,
     trackNames,
@@ -49,7 +47,7 @@ FilterTable filterTable = {
     FilterWindowProc,
     nullptr,
     nullptr,
-    &stageTable,
+    &staticPluginState.stageTable,
     static_cast<int32_t>(sizeof(StageTable)),
     kInformation,
     0,

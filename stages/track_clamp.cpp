@@ -2,7 +2,7 @@
 
 #include "host/filter_table.h"
 #include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include "stages/track_clamp.h"
 
 namespace tonalith {
 
