@@ -14,6 +14,8 @@ packages=(
     libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
     # checks
     valgrind libc-bin
+    # the frei0r filter: its header, and melt to run it in (ffmpeg is above)
+    frei0r-plugins-dev melt
 )
 
 missing=()

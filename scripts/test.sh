@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every suite: the native and 32-bit test suites, the whole suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer (with allocation faults), the
-# Windows DLL and its export/import check, the plug-in library's export check, the Win32 controls
-# under Wine, and a bounded run of every fuzzer (FUZZ_SECONDS each, default 60).
+# Windows DLL and its export/import check, the plug-in library's export check, the frei0r filter
+# under ThreadSanitizer, the Win32 controls under Wine, and a bounded run of every fuzzer
+# (FUZZ_SECONDS each, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -59,6 +60,10 @@ run_suite linux32
 
 build_preset sanitize
 run_suite sanitize
+
+# The frei0r filter's instances on several threads (a minute).
+build_preset tsan
+run_suite tsan
 
 build_preset mingw
 step "Windows DLL check"
