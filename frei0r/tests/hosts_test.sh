@@ -151,6 +151,17 @@ melt_clip)
         expected_clip ref.raw "$name"
         cmp out.raw ref.raw || fail "$name: the clip through melt differs from tonalith apply"
     done
+    # mix keyframed from 0 at frame 0 to 1 at frame 5: the original first, the chain last, blends
+    # between, each frame taking the value of its own time.
+    melt_render out.raw clip.mkv -filter frei0r.tonalith "chain=${chain_param[hsv_rgb]}" "mix=0=0;5=1" real_time=-1
+    ffmpeg -v error -y -i clip.mkv -pix_fmt rgba -f rawvideo src.raw
+    frame() { dd if="$1" bs=12288 skip="$2" count=1 status=none; }
+    cmp <(frame out.raw 0) <(frame src.raw 0) || fail "mix 0 at frame 0 is not the original"
+    cmp <(frame out.raw 5) <(frame ref.raw 5) || fail "mix 1 at frame 5 is not the chain"
+    for k in 1 2 3 4; do
+        cmp -s <(frame out.raw $k) <(frame src.raw $k) && fail "frame $k: the original, not a blend"
+        cmp -s <(frame out.raw $k) <(frame ref.raw $k) && fail "frame $k: the chain, not a blend"
+    done
     ;;
 melt_two_tracks)
     # Two instances on two tracks, rendered on two threads: track 0 with one chain everywhere,
