@@ -5,7 +5,6 @@
 #include "colour/allocation.h"
 #include "curves/builders.h"
 #include "stages/stage_table.h"
-#include "stages/track_clamp.h"
 
 namespace tonalith {
 
@@ -21,7 +20,7 @@ void FreeCurves(CurveSet& set) {
 
 namespace {
 
-// One model's blocks in chain order, with the clamped tracks each is built from.
+// One model's blocks in chain order, with the tracks each is built from.
 struct Layout {
     int32_t count[kStageTypeCount] = {};
     int32_t tracks[kStageTypeCount][10][kTrackCount] = {};
@@ -32,10 +31,9 @@ Layout LayoutOfChain(const StageTable& table, int32_t stageCount) {
     for (int32_t s = 0; s < stageCount; ++s) {
         const StageRecord& stage = table.stages[s];
         if (!IsKnownStageType(stage.type)) continue;  // skipped alike by the frame walk
-        // The builders get a clamped copy: a stored block may carry anything, and the builders
-        // divide by and index with these values. The stored block itself is never changed.
+        // As stored: each builder clamps them into its model's ranges itself.
         int32_t* tracks = layout.tracks[stage.type][layout.count[stage.type]++];
-        ClampTracksForModel(stage.type, stage.tracks, tracks);
+        std::memcpy(tracks, stage.tracks, sizeof(stage.tracks));
     }
     return layout;
 }

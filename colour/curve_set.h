@@ -34,7 +34,7 @@ struct CurveSet {
     bool built = false;
     int32_t stageCount = 0;
     int32_t stageTypes[kMaxStages] = {};
-    // Per model, how many blocks there are and the (clamped) tracks each block was built from,
+    // Per model, how many blocks there are and the stored tracks each block was built from,
     // so that a rebuild after a slider move recomputes only the block that changed.
     int32_t blockCount[kStageTypeCount] = {};
     int32_t blockTracks[kStageTypeCount][kMaxStages][kTrackCount] = {};

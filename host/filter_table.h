@@ -21,8 +21,4 @@ int32_t FilterProcess(FilterTable* filter, FrameRecord* frame);
 int32_t FilterWindowProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                          void* editHandle, FilterTable* filter);
 
-// Host-level ranges of the sixteen sliders: tracks 0, 1 and 9 run -360..360, the rest -256..256.
-extern const int32_t trackMinimums[kTrackCount];
-extern const int32_t trackMaximums[kTrackCount];
-
 }  // namespace tonalith

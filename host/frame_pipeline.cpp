@@ -16,8 +16,13 @@ namespace tonalith {
 
 namespace {
 
-// Where the frame's current version lives, numbered like StageType.
-enum WorkingSpace : int32_t { kSpaceRgb24 = 0, kSpaceYc = 1, kSpaceCmyk32 = 2 };
+// Where the frame's current version lives. ConvertTo takes a stage's type as the space to reach,
+// so each space is defined by the model whose stages work in it.
+enum WorkingSpace : int32_t {
+    kSpaceRgb24 = kStageRgb,
+    kSpaceYc = kStageYcbcr,
+    kSpaceCmyk32 = kStageCmyk,
+};
 
 struct WorkingBuffers {
     Rgb24* rgb = nullptr;

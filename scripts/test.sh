@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every suite: the native and 32-bit test suites, the whole suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer (with allocation faults), the
-# Windows DLL and its export/import check, the plug-in library's export check, the frei0r filter
-# under ThreadSanitizer, the Win32 controls under Wine, and a bounded run of every fuzzer
+# Windows DLL with its export/import check and a run of the DLL itself in a PE loader of our own,
+# held against the Linux build, the plug-in library's export check, the frei0r filter under
+# ThreadSanitizer, the Win32 controls under Wine, and a bounded run of every fuzzer
 # (FUZZ_SECONDS each, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -68,6 +69,9 @@ run_suite tsan
 build_preset mingw
 step "Windows DLL check"
 if bash scripts/check-dll.sh build/mingw/tonalith.dll; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+
+step "the Windows DLL run against the Linux build"
+if bash scripts/dll-check.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 if [ -f scripts/wine-check.sh ]; then
     step "Win32 controls under Wine"

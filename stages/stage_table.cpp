@@ -2,14 +2,6 @@
 
 namespace tonalith {
 
-// Shift-JIS: "RGB補正", "YCbCr補正", "CMYK補正", "HSV補正"
-const char* const modeNames[kStageTypeCount] = {
-    "RGB\x95\xe2\x90\xb3",
-    "YCbCr\x95\xe2\x90\xb3",
-    "CMYK\x95\xe2\x90\xb3",
-    "HSV\x95\xe2\x90\xb3",
-};
-
 int32_t CountUsedStages(const StageTable& table) {
     // A record counts when any track is nonzero. (Summing absolute values, as a stored block's
     // original reader did, gives the same answer for every sane block but can wrap or overflow

@@ -5,18 +5,9 @@
 
 #include <cstdint>
 
-#include "host/filter_abi.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
-
-enum StageType : int32_t {
-    kStageRgb = 0,
-    kStageYcbcr = 1,
-    kStageCmyk = 2,
-    kStageHsv = 3,
-};
-constexpr int kStageTypeCount = 4;
-constexpr int kMaxStages = 10;
 
 struct StageRecord {
     int32_t tracks[kTrackCount];
@@ -38,11 +29,6 @@ struct ChainState {
     int32_t linkedType = -1;
     int32_t curvesDirty = -1;
 };
-
-// Shift-JIS display names of the four models, indexed by StageType.
-extern const char* const modeNames[kStageTypeCount];
-
-inline bool IsKnownStageType(int32_t type) { return type >= 0 && type < kStageTypeCount; }
 
 // How many records form the chain: up to the last one with a nonzero track, at least one.
 int32_t CountUsedStages(const StageTable& table);

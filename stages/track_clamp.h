@@ -10,9 +10,7 @@ namespace tonalith {
 // track keeps the host's range.
 void ClampToModelLimits(int32_t type, int32_t* tracks);
 
-// Clamps a copy of stored tracks into the ranges the model's builder relies on (the host's ranges
-// narrowed by the model's limits). Used by the curve build so that a corrupted or foreign block
-// can never reach a builder out of range; the stored block itself is never changed.
-void ClampTracksForModel(int32_t type, const int32_t* tracks, int32_t* clamped);
+// (ClampTracksForModel, the clamp into a model's ranges the curve builders start with, is
+// stages/track_facts.h's.)
 
 }  // namespace tonalith

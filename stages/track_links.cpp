@@ -3,26 +3,11 @@
 // sliders the host shows now.
 #include "stages/track_links.h"
 
-#include "stages/stage_table.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
 namespace {
-
-struct LinkedPair {
-    int32_t lower;
-    int32_t upper;
-};
-
-// The (lower)/(upper) pairs of each model, RangeLink 0 first; {-1, -1} marks a link the model
-// does not use.
-constexpr LinkedPair kUnused = {-1, -1};
-constexpr LinkedPair linkedPairs[kStageTypeCount][kRangeLinkCount] = {
-    {{1, 2}, {6, 7}, {11, 12}, kUnused},    // RGB: R, G, B
-    {{3, 4}, kUnused, kUnused, kUnused},    // YCbCr: Y
-    {{1, 2}, {5, 6}, {9, 10}, {13, 14}},    // CMYK: C, M, Y, K
-    {{2, 3}, {5, 6}, kUnused, kUnused},     // HSV: H, S
-};
 
 bool IsArmed(const RangeLink& link) {
     return link.lower >= 0 && link.lower < kTrackCount && link.upper >= 0 &&
@@ -33,7 +18,7 @@ bool IsArmed(const RangeLink& link) {
 
 bool LinkedPairOf(int32_t type, int link, int32_t& lower, int32_t& upper) {
     if (!IsKnownStageType(type) || link < 0 || link >= kRangeLinkCount) return false;
-    const LinkedPair pair = linkedPairs[type][link];
+    const LinkedPair pair = kModelFacts[type].links[link];
     if (pair.lower < 0) return false;
     lower = pair.lower;
     upper = pair.upper;

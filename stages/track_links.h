@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "stages/track_facts.h"
+
 namespace tonalith {
 
 // One watcher of a (lower)/(upper) pair. It keeps track indices, not pointers, and resolves them
@@ -14,8 +16,6 @@ struct RangeLink {
     int32_t lower = -1;  // index into trackValues, -1 while unarmed
     int32_t upper = -1;
 };
-
-constexpr int kRangeLinkCount = 4;
 
 // The pair RangeLink `link` watches for a model, or false when the model does not use that link
 // (or is no model at all).

@@ -23,23 +23,6 @@ const char kLabelFace[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\
 // Shown in the list for a stored type no model has (only a corrupted block can hold one).
 const char kUnknownModelName[] = "?";
 
-// Every text is ten characters so a shorter one fully covers a longer one it replaces; RGB uses
-// only fifteen tracks and blanks the sixteenth.
-const char* const trackLabelTexts[kStageTypeCount][kTrackCount] = {
-    {"R(off)    ", "R(lower)  ", "R(upper)  ", "R(gamm)   ", "R(-gam)   ", "G(off)    ",
-     "G(lower)  ", "G(upper)  ", "G(gamm)   ", "G(-gam)   ", "B(off)    ", "B(lower)  ",
-     "B(upper)  ", "B(gamm)   ", "B(-gam)   ", "           "},
-    {"Y(clip1)  ", "Y(clip2)  ", "Y(offs)   ", "Y(lower)  ", "Y(upper)  ", "Y(0con)   ",
-     "Y(1con)   ", "Y(gamm)   ", "Cb(off)   ", "Cb(con+)  ", "Cb(con-)  ", "Cb(gam)   ",
-     "Cr(off)   ", "Cr(con+)  ", "Cr(con-)  ", "Cr(gam)   "},
-    {"C(off)    ", "C(lower)  ", "C(upper)  ", "C(gamm)   ", "M(off)    ", "M(lower)  ",
-     "M(upper)  ", "M(gamm)   ", "Y(off)    ", "Y(lower)  ", "Y(upper)  ", "Y(gamm)   ",
-     "K(off)    ", "K(lower)  ", "K(upper)  ", "K(gamm)   "},
-    {"H(offs)   ", "H(degree) ", "H(lower)  ", "H(upper)  ", "S(offs)   ", "S(lower)  ",
-     "S(upper)  ", "S(gamm)   ", "S(con2)   ", "H(degree) ", "H(width)  ", "H(slope)  ",
-     "V(offs)   ", "V(con)    ", "V(gamm)   ", "V(-gam)   "},
-};
-
 const char* ModelName(int32_t type) {
     return IsKnownStageType(type) ? modeNames[type] : kUnknownModelName;
 }
@@ -159,7 +142,7 @@ void SetTrackLabels(const WindowHandles& controls, int32_t type) {
     if (!IsKnownStageType(type)) return;
     for (int i = 0; i < kTrackCount; ++i)
         if (controls.trackLabels[i] != nullptr)
-            SetWindowTextA(controls.trackLabels[i], trackLabelTexts[type][i]);
+            SetWindowTextA(controls.trackLabels[i], kModelFacts[type].tracks[i].label);
 }
 
 int32_t SelectedStage(const WindowHandles& controls) {

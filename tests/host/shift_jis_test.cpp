@@ -1,32 +1,19 @@
 // Every text the plug-in hands to the host or shows in the dialog is Shift-JIS: decode it the way
 // the editor's machines do (code page 932) and compare with the text meant.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 
 #include "fake_host.h"
 #include "platform/win32_standin.h"
+#include "shift_jis_decode.h"
 #include "stages/stage_table.h"
 #include "window/configuration_window.h"
 
 namespace tonalith {
 namespace {
 
-std::string Utf8FromShiftJis(const std::string& text) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 converter");
-    std::string in = text;
-    std::string out(text.size() * 3 + 4, '\0');
-    char* inPtr = in.data();
-    char* outPtr = out.data();
-    size_t inLeft = in.size(), outLeft = out.size();
-    const size_t converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (converted == static_cast<size_t>(-1)) throw std::runtime_error("not valid Shift-JIS: " + text);
-    out.resize(out.size() - outLeft);
-    return out;
-}
+using testing::Utf8FromShiftJis;
 
 TEST(ShiftJisTexts, TheFilterTable) {
     const FilterTable* t = GetFilterTable();

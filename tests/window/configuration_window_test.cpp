@@ -84,28 +84,9 @@ TEST_F(ConfigurationWindow, InitWithAnEmptyTableShowsOneRgbStage) {
     EXPECT_EQ(staticPluginState.lastFileTag, 42);
 }
 
-struct Layout {
-    const char* className;
-    const char* text;
-    DWORD style;
-    int x, y, width, height;
-    intptr_t id;
-    bool labelFont;
-};
-
 TEST_F(ConfigurationWindow, CreatesEveryControlInPlace) {
     Init();
-    std::vector<Layout> expected;
-    for (int i = 0; i < 16; ++i)
-        expected.push_back({"STATIC", nullptr, 0x5000000B, 8, 16 + 24 * i, 50, 12, 0, true});
-    expected.push_back({"COMBOBOX", "", 0x50000003, 315, 16, 100, 100, 6000, false});
-    expected.push_back({"LISTBOX", "", 0x50800001, 315, 56, 100, 190, 6001, false});
-    expected.push_back({"BUTTON", "\x92\xc7\x89\xc1", 0x50000001, 315, 260, 96, 24, 6002, true});
-    expected.push_back({"BUTTON", "\x8d\xed\x8f\x9c", 0x50000001, 315, 290, 96, 24, 6003, true});
-    expected.push_back({"BUTTON",
-                        "\x83\x66\x83\x74\x83\x48\x83\x8b\x83\x67\x82\xc9\x96\xdf\x82\xb7",
-                        0x50000001, 315, 320, 96, 24, 6004, true});
-
+    const std::vector<ControlLayout> expected = Controls();
     const std::vector<const Control*> children = standin::Children(parent);
     ASSERT_EQ(children.size(), expected.size());
     const HFONT font = children[0]->font;
@@ -113,7 +94,7 @@ TEST_F(ConfigurationWindow, CreatesEveryControlInPlace) {
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE("control " + std::to_string(i));
         const Control& c = *children[i];
-        const Layout& e = expected[i];
+        const ControlLayout& e = expected[i];
         EXPECT_EQ(c.className, e.className);
         if (e.text != nullptr) {
             EXPECT_EQ(c.text, e.text);
@@ -132,18 +113,20 @@ TEST_F(ConfigurationWindow, CreatesEveryControlInPlace) {
 
     const standin::Font* f = standin::FindFont(font);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->height, 12);
-    EXPECT_EQ(f->width, 0);
-    EXPECT_EQ(f->escapement, 0);
-    EXPECT_EQ(f->orientation, 0);
-    EXPECT_EQ(f->weight, 400);
-    EXPECT_EQ(f->italic + f->underline + f->strikeOut, 0u);
-    EXPECT_EQ(f->charSet, 128u);
-    EXPECT_EQ(f->outputPrecision, 0u);
-    EXPECT_EQ(f->clipPrecision, 0u);
-    EXPECT_EQ(f->quality, 2u);
-    EXPECT_EQ(f->pitchAndFamily, 0x30u);
-    EXPECT_EQ(f->faceName, "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e");
+    EXPECT_EQ(f->height, kLabelFont.height);
+    EXPECT_EQ(f->width, kLabelFont.width);
+    EXPECT_EQ(f->escapement, kLabelFont.escapement);
+    EXPECT_EQ(f->orientation, kLabelFont.orientation);
+    EXPECT_EQ(f->weight, kLabelFont.weight);
+    EXPECT_EQ(f->italic, kLabelFont.italic);
+    EXPECT_EQ(f->underline, kLabelFont.underline);
+    EXPECT_EQ(f->strikeOut, kLabelFont.strikeOut);
+    EXPECT_EQ(f->charSet, kLabelFont.charSet);
+    EXPECT_EQ(f->outputPrecision, kLabelFont.outputPrecision);
+    EXPECT_EQ(f->clipPrecision, kLabelFont.clipPrecision);
+    EXPECT_EQ(f->quality, kLabelFont.quality);
+    EXPECT_EQ(f->pitchAndFamily, kLabelFont.pitchAndFamily);
+    EXPECT_EQ(f->faceName, kLabelFont.faceName);
     EXPECT_EQ(standin::LiveFontCount(), 1);
 }
 
