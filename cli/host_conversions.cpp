@@ -170,7 +170,7 @@ void YcToRgb16(const YcPixel& yc, uint16_t& red, uint16_t& green, uint16_t& blue
 VideoLevels::VideoLevels(int bitDepth) : bitDepth_(bitDepth) {
     const int codes = 1 << bitDepth;
     const int maxCode = codes - 1;
-    mask_ = static_cast<unsigned>(maxCode);
+    maxCode_ = static_cast<unsigned>(maxCode);
     const double scale = 4095.0 / maxCode, centre = codes / 2;
     lumaIn_.resize(codes);
     chromaIn_.resize(codes);

@@ -1,5 +1,8 @@
 #include "cli/image_io.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <csetjmp>
 #include <cstring>
 #include <memory>
@@ -9,6 +12,7 @@
 #include <png.h>
 
 #include "cli/chain.h"
+#include "cli/input_file.h"
 
 namespace tonalith::cli {
 namespace {
@@ -23,10 +27,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 struct PngErrorState {
     std::jmp_buf jump;
     char message[200] = "";
+    int error = 0;  // errno when libpng gave up (a failed write: ENOSPC, EPIPE)
 };
 
 void PngError(png_structp png, png_const_charp message) {
     auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+    state->error = errno;
     std::snprintf(state->message, sizeof state->message, "%s", message);
     std::longjmp(state->jump, 1);
 }
@@ -34,6 +40,7 @@ void PngWarning(png_structp, png_const_charp) {}
 
 struct PngReadWork {
     Image* image;
+    int64_t maxPixels;
     std::vector<png_bytep> rows;
     std::vector<uint8_t> raw;
 };
@@ -52,7 +59,11 @@ bool ReadPngInto(std::FILE* file, PngReadWork& work, PngErrorState& error) {
     png_init_io(png, file);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-    if (static_cast<int64_t>(width) * height > kMaxImagePixels) png_error(png, "picture too large for this tool");
+    if (const std::string over = OverPixelBudget(width, height, work.maxPixels); !over.empty()) {
+        std::snprintf(error.message, sizeof error.message, "%s", over.c_str());
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
     png_set_expand(png);  // palette to RGB, grey below 8 bits to 8, tRNS to alpha
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -88,12 +99,13 @@ void JpegError(j_common_ptr cinfo) {
     cinfo->err->format_message(cinfo, state->message);
     std::longjmp(state->jump, 1);
 }
-// A truncated file is only a warning to libjpeg (it pads with grey); count it as the error it is.
+// Truncated or corrupt data is only a warning to libjpeg (it pads with grey or decodes garbage);
+// it is the error it is. An unknown JFIF revision is only about the header and stays a warning.
 void JpegMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) ++cinfo->err->num_warnings;
+    if (level < 0 && cinfo->err->msg_code != JWRN_JFIF_MAJOR) JpegError(cinfo);
 }
 
-bool ReadJpegInto(std::FILE* file, Image& image, std::vector<uint8_t>& raw, JpegErrorState& error) {
+bool ReadJpegInto(std::FILE* file, Image& image, std::vector<uint8_t>& raw, JpegErrorState& error, int64_t maxPixels) {
     jpeg_decompress_struct cinfo;
     cinfo.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = JpegError;
@@ -111,29 +123,28 @@ bool ReadJpegInto(std::FILE* file, Image& image, std::vector<uint8_t>& raw, Jpeg
         return false;
     }
     cinfo.out_color_space = cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    if (static_cast<int64_t>(cinfo.output_width) * cinfo.output_height > kMaxImagePixels) {
-        std::snprintf(error.message, sizeof error.message, "picture too large for this tool");
+    // Before jpeg_start_decompress, which allocates for the whole picture (a progressive one
+    // keeps every coefficient of it).
+    if (const std::string over = OverPixelBudget(cinfo.image_width, cinfo.image_height, maxPixels); !over.empty()) {
+        std::snprintf(error.message, sizeof error.message, "%s", over.c_str());
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // libjpeg's own working memory within the same budget (about 8 bytes per pixel at most).
+    cinfo.mem->max_memory_to_use = static_cast<long>(std::min<int64_t>(maxPixels * 8 + (int64_t{64} << 20), LONG_MAX));
+    jpeg_start_decompress(&cinfo);
     const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
     raw.resize(stride * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = raw.data() + stride * cinfo.output_scanline;
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
-    const bool cutShort = error.manager.num_warnings > 0;
     jpeg_finish_decompress(&cinfo);
     image.width = static_cast<int>(cinfo.output_width);
     image.height = static_cast<int>(cinfo.output_height);
     image.channels = cinfo.output_components;
     image.bitDepth = 8;
     jpeg_destroy_decompress(&cinfo);
-    if (cutShort) {
-        std::snprintf(error.message, sizeof error.message, "the JPEG data is truncated or corrupt");
-        return false;
-    }
     image.samples.assign(raw.begin(), raw.end());
     return true;
 }
@@ -172,32 +183,32 @@ FileKind SniffKind(const unsigned char* head, size_t size) {
     return FileKind::kUnknown;
 }
 
-Image ReadImage(const std::string& path) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw CliError(path + ": cannot open: " + std::strerror(errno));
-    unsigned char head[16] = {};
-    const size_t got = std::fread(head, 1, sizeof head, file.get());
-    std::rewind(file.get());
+Image ReadImage(std::FILE* file, FileKind kind, const std::string& name, int64_t maxPixels) {
     Image image;
-    switch (SniffKind(head, got)) {
+    switch (kind) {
     case FileKind::kPng: {
-        PngReadWork work{&image, {}, {}};
+        PngReadWork work{&image, maxPixels, {}, {}};
         PngErrorState error;
-        if (!ReadPngInto(file.get(), work, error))
-            throw CliError(path + ": broken PNG: " + (error.message[0] ? error.message : "read failed"));
+        if (!ReadPngInto(file, work, error))
+            throw CliError(name + ": broken PNG: " + (error.message[0] ? error.message : "read failed"));
         break;
     }
     case FileKind::kJpeg: {
         std::vector<uint8_t> raw;
         JpegErrorState error;
-        if (!ReadJpegInto(file.get(), image, raw, error))
-            throw CliError(path + ": broken JPEG: " + (error.message[0] ? error.message : "read failed"));
+        if (!ReadJpegInto(file, image, raw, error, maxPixels))
+            throw CliError(name + ": broken JPEG: " + (error.message[0] ? error.message : "read failed"));
         break;
     }
     default:
-        throw CliError(path + (got == 0 ? ": the file is empty" : ": not a PNG or JPEG picture or a YUV4MPEG2 stream"));
+        throw CliError(name + ": not a PNG or JPEG picture");
     }
     return image;
+}
+
+Image ReadImage(const std::string& path, int64_t maxPixels) {
+    InputFile input(path);
+    return ReadImage(input.get(), input.kind(), input.name(), maxPixels);
 }
 
 void WritePng(std::FILE* file, const Image& image, const std::string& name) {
@@ -216,8 +227,10 @@ void WritePng(std::FILE* file, const Image& image, const std::string& name) {
     work.rows.resize(image.height);
     for (int y = 0; y < image.height; ++y) work.rows[y] = work.raw.data() + stride * y;
     PngErrorState error;
-    if (!WritePngFrom(file, image, work, error))
+    if (!WritePngFrom(file, image, work, error)) {
+        if (std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(error.error));
         throw CliError(name + ": cannot write PNG: " + (error.message[0] ? error.message : "out of memory"));
+    }
     if (std::fflush(file) != 0 || std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(errno));
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/limits.h"
+
 namespace tonalith::cli {
 
 struct Image {
@@ -20,13 +22,15 @@ struct Image {
     bool HasAlpha() const { return channels == 2 || channels == 4; }
 };
 
-constexpr int64_t kMaxImagePixels = 1 << 28;
-
 enum class FileKind { kPng, kJpeg, kY4m, kUnknown };
 FileKind SniffKind(const unsigned char* head, size_t size);
 
 // Palette and low-bit grey are expanded, a tRNS chunk becomes alpha; JPEG gives 8-bit RGB or grey.
-Image ReadImage(const std::string& path);
+// A picture of more than maxPixels pixels is refused from its header, before its rows are
+// allocated; corrupt or truncated data is an error, never a picture padded with grey.
+Image ReadImage(const std::string& path, int64_t maxPixels = kDefaultMaxPixels);
+// The same from an open stream whose kind is already known; `name` is only for messages.
+Image ReadImage(std::FILE* file, FileKind kind, const std::string& name, int64_t maxPixels = kDefaultMaxPixels);
 // Writes 8- or 16-bit PNG; `name` is only for messages.
 void WritePng(std::FILE* file, const Image& image, const std::string& name);
 

@@ -10,7 +10,10 @@
 #include <optional>
 
 #include "cli/chain.h"
+#include "cli/exit_status.h"
 #include "cli/image_io.h"
+#include "cli/input_file.h"
+#include "cli/limits.h"
 #include "cli/output_file.h"
 #include "cli/picture.h"
 #include "cli/plugin_host.h"
@@ -58,7 +61,8 @@ void WriteImage(const std::string& path, const Image& image) {
     out.Commit();
 }
 
-int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin) {
+int Apply(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& plugin,
+          int64_t maxPixels) {
     const size_t wanted = stages.empty() ? 3 : 2;
     if (args.size() != wanted)
         throw CliError(stages.empty() ? "apply needs CHAIN IN OUT" : "apply with --stage needs IN OUT");
@@ -70,46 +74,38 @@ int Apply(const std::vector<std::string>& args, const std::vector<std::string>& 
     const Named named = ResolveChain(chainPath, stages);
     Warn(named.chain, named.source);
 
-    FileKind kind = FileKind::kY4m;
-    if (input != "-") {
-        std::FILE* probe = std::fopen(input.c_str(), "rb");
-        if (!probe) throw CliError(input + ": cannot open: " + std::strerror(errno));
-        unsigned char head[16];
-        const size_t got = std::fread(head, 1, sizeof head, probe);
-        std::fclose(probe);
-        kind = SniffKind(head, got);
-        if (kind == FileKind::kUnknown)
-            throw CliError(input + (got == 0 ? ": the file is empty" : ": not a PNG or JPEG picture or a YUV4MPEG2 stream"));
-    }
-    if (kind != FileKind::kY4m) {
-        Image image = ReadImage(input);
+    // Opened once: its kind comes from the bytes its reader then gets again.
+    InputFile in(input);
+    if (in.kind() != FileKind::kY4m) {
+        Image image = ReadImage(in.get(), in.kind(), in.name(), maxPixels);
         PluginHost host(PluginPath(plugin));
         host.SetChain(ToBlock(named.chain));
-        ApplyToImage(host, image);
-        WriteImage(output, image);
-        return 0;
-    }
-    std::FILE* in = input == "-" ? stdin : std::fopen(input.c_str(), "rb");
-    if (!in) throw CliError(input + ": cannot open: " + std::strerror(errno));
-    struct Closer {
-        std::FILE* f;
-        ~Closer() {
-            if (f != stdin) std::fclose(f);
+        try {
+            ApplyToImage(host, image);
+        } catch (const CliError& e) {
+            throw CliError(in.name() + ": " + e.what());
         }
-    } closer{in};
+        WriteImage(output, image);
+        return kExitSuccess;
+    }
     PluginHost host(PluginPath(plugin));
     host.SetChain(ToBlock(named.chain));
     OutputFile out(output);
-    ProcessY4m(in, input == "-" ? "standard input" : input, out, host, isatty(STDERR_FILENO) != 0);
+    const Y4mResult result = ProcessY4m(in.get(), in.name(), out, host, isatty(STDERR_FILENO) != 0, maxPixels);
     out.Commit();
-    return 0;
+    if (!result.cutShort.empty()) {
+        std::fprintf(stderr, "tonalith: %s; the %lld complete frame%s before it went to %s\n", result.cutShort.c_str(),
+                     static_cast<long long>(result.frames), result.frames == 1 ? "" : "s", out.name().c_str());
+        return kExitCutShort;
+    }
+    return kExitSuccess;
 }
 
 int Show(const std::optional<std::string>& path, const std::vector<std::string>& stages) {
     const Named named = ResolveChain(path, stages);
     std::cout << FormatChainTable(named.chain);
     for (const auto& line : ChainWarnings(named.chain, named.source)) std::cout << "warning: " << line << "\n";
-    return 0;
+    return kExitSuccess;
 }
 
 int Convert(const std::vector<std::string>& args, const std::vector<std::string>& stages, const std::string& to) {
@@ -137,7 +133,7 @@ int Convert(const std::vector<std::string>& args, const std::vector<std::string>
         const Block block = ToBlock(chain);
         WriteText(output, std::string(block.begin(), block.end()));
     }
-    return 0;
+    return kExitSuccess;
 }
 
 int Curves(const std::optional<std::string>& path, const std::vector<std::string>& stages, const std::string& output,
@@ -148,7 +144,7 @@ int Curves(const std::optional<std::string>& path, const std::vector<std::string
     PluginHost host(PluginPath(plugin));
     const auto panels = ProbeCurves(host, named.chain);
     WriteText(output, CurvesSvg(panels, "Tonalith curves: " + std::filesystem::path(named.source).filename().string()));
-    return 0;
+    return kExitSuccess;
 }
 
 int Demo(const std::string& folder, const std::optional<std::string>& chainPath, const std::string& plugin) {
@@ -173,7 +169,7 @@ int Demo(const std::string& folder, const std::optional<std::string>& chainPath,
     WriteText(paths[3], CurvesSvg(panels, "Tonalith curves: " + named.source));
     std::cout << "chain: " << named.source << "\n";
     for (const auto& p : paths) std::cout << p << "\n";
-    return 0;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -181,10 +177,11 @@ int Demo(const std::string& folder, const std::optional<std::string>& chainPath,
 
 int main(int argc, char** argv) {
     using namespace tonalith::cli;
-    // A closed pipe is reported as a write error, not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
+    // An interrupted run removes its temporary output; a closed pipe is a reported write error.
+    InstallSignalCleanup();
     CLI::App app{"tonalith: applies Tonalith chains to pictures and to YUV4MPEG2 video through the plug-in"};
     app.require_subcommand(1);
+    app.footer(kExitStatusHelp);
 
     std::string plugin;
     std::vector<std::string> stages, args;
@@ -192,10 +189,15 @@ int main(int argc, char** argv) {
     std::optional<std::string> chainPath;
     const std::string stageHelp = "build the chain from the command line, e.g. 'HSV: H(offs)=30, S(con2)=64' (repeatable)";
 
-    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-' for a y4m pipe)");
+    auto* apply = app.add_subcommand("apply", "apply a chain: apply CHAIN IN OUT (IN/OUT '-': standard input/output)");
     apply->add_option("args", args, "CHAIN IN OUT, or IN OUT with --stage")->required();
     apply->add_option("--stage", stages, stageHelp)->allow_extra_args(false);
     apply->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
+    int64_t maxPixels = kDefaultMaxPixels;
+    apply->add_option("--max-pixels", maxPixels,
+                      "refuse pictures and video frames of more pixels than this, from their header (default " +
+                          std::to_string(kDefaultMaxPixels) + ", 8192x8192)")
+        ->check(CLI::Range(int64_t{1}, kMaxPixelsCeiling));
 
     auto* chain = app.add_subcommand("chain", "show or convert chains");
     chain->require_subcommand(1);
@@ -219,19 +221,27 @@ int main(int argc, char** argv) {
     demo->add_option("--chain", chainPath, "use this chain instead of the bundled one");
     demo->add_option("--plugin", plugin, "the plug-in library (default: next to the executable)");
 
-    CLI11_PARSE(app, argc, argv);
     try {
-        if (*apply) return Apply(args, stages, plugin);
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help prints and succeeds; every usage error is a failure like any other.
+        return app.exit(e) == 0 ? kExitSuccess : kExitFailure;
+    }
+    try {
+        if (*apply) return Apply(args, stages, plugin, maxPixels);
         if (*show) return Show(chainPath, stages);
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
         if (*demo) return Demo(demoFolder, chainPath, plugin);
     } catch (const CliError& e) {
         std::fprintf(stderr, "tonalith: %s\n", e.what());
-        return 1;
+        return kExitFailure;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "tonalith: out of memory\n");
-        return 1;
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tonalith: %s\n", e.what());
+        return kExitFailure;
     }
-    return 2;
+    return kExitFailure;
 }

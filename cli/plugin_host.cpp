@@ -86,7 +86,7 @@ void PluginHost::SetLimitedRange(bool limited) {
     functions_.ycToRgb = limited ? &HostYcToRgbLimited : &HostYcToRgb;
 }
 
-void PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch) {
+bool PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch) {
     FrameRecord frame{};
     frame.pixels = pixels;
     frame.width = width;
@@ -94,12 +94,20 @@ void PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t
     frame.rowPitch = rowPitch;
     frame.frameNumber = frameNumber_++;
     frame.editHandle = this;
+    processing_ = true;
+    uncorrected_ = false;
     record_.processCallback(&record_, &frame);
+    processing_ = false;
+    return !uncorrected_;
 }
 
+// Outside a frame the plug-in asks for the current frame only when its window opens (never here).
+// Inside one, it asks only to say that it left the frame as it came.
 int32_t PluginHost::GetCurrentFrame(void* editHandle) {
-    const auto* host = static_cast<const PluginHost*>(editHandle);
-    return host ? host->frameNumber_ : 0;
+    auto* host = static_cast<PluginHost*>(editHandle);
+    if (!host) return 0;
+    if (host->processing_) host->uncorrected_ = true;
+    return host->frameNumber_;
 }
 
 int32_t PluginHost::GetFileInfo(void*, int32_t, FileInfoRecord* info) {

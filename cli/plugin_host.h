@@ -30,8 +30,10 @@ public:
     void SetChain(const Block& block);
     // Chooses the host's YC <-> RGB pair: full range (pictures, full-range video) or limited.
     void SetLimitedRange(bool limited);
-    // One frame, corrected in place. Frame numbers increase from call to call.
-    void Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch);
+    // One frame, corrected in place. Frame numbers increase from call to call. Returns false when
+    // the plug-in left the frame as it came (it could not get its curve set or working buffers):
+    // such a frame must not be passed on as corrected.
+    [[nodiscard]] bool Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch);
 
     // Host services (static because the plug-in calls plain functions).
     static int32_t TONALITH_CALL GetCurrentFrame(void* editHandle);
@@ -47,6 +49,8 @@ private:
     std::array<int32_t, 1> checkValues_{};
     int32_t frameNumber_ = 0;
     bool initialised_ = false;
+    bool processing_ = false;
+    bool uncorrected_ = false;
     static PluginHost* active_;
     // The plug-in remembers the last fileTag for the life of the process, so every chain handed
     // over, by any host object, needs a tag it has not seen.

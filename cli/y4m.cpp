@@ -1,5 +1,7 @@
 #include "cli/y4m.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <sstream>
@@ -10,7 +12,9 @@ namespace tonalith::cli {
 namespace {
 
 constexpr size_t kMaxLine = 4096;
-constexpr int64_t kMaxFramePixels = int64_t{1} << 26;
+// A frame's data is read in steps of at least this, its buffer growing with what arrives, so a
+// header that declares huge frames costs nothing until their bytes are there.
+constexpr size_t kReadStep = size_t{1} << 20;
 
 std::vector<uint8_t>& RawBuffer() {
     static std::vector<uint8_t> raw;
@@ -43,7 +47,7 @@ std::string SuggestedFormat(const std::string& tag) {
 
 }  // namespace
 
-Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name) {
+Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixels) {
     std::string line;
     bool complete;
     if (!ReadLine(in, line, complete)) throw CliError(name + ": the stream is empty");
@@ -73,9 +77,8 @@ Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name) {
     }
     if (header.width == 0 || header.height == 0)
         throw CliError(name + ": bad YUV4MPEG2 header: the width (W) or height (H) is missing");
-    if (static_cast<int64_t>(header.width) * header.height > kMaxFramePixels)
-        throw CliError(name + ": frames of " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                       " are too large for this tool");
+    if (const std::string over = OverPixelBudget(header.width, header.height, maxPixels); !over.empty())
+        throw CliError(name + ": frames of " + over);
     if (chroma == "444") header.bitDepth = 8;
     else if (chroma == "444p10") header.bitDepth = 10;
     else if (chroma == "444p12") header.bitDepth = 12;
@@ -95,18 +98,29 @@ bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& heade
         return false;
     }
     const std::string where = name + ": frame " + std::to_string(index + 1);
-    if (!complete) throw CliError(where + " is cut short (in its FRAME header)");
+    if (!complete) {
+        if (std::ferror(in)) throw CliError(name + ": read error: " + std::strerror(errno));
+        throw Y4mCutShort(where + " is cut short (in its FRAME header)");
+    }
     if (frameLine.compare(0, 5, "FRAME") != 0 || (frameLine.size() > 5 && frameLine[5] != ' '))
         throw CliError(where + ": expected a FRAME header");
     const size_t samples = static_cast<size_t>(header.width) * header.height * 3;
     const size_t bytesPerSample = header.bitDepth > 8 ? 2 : 1;
     const size_t bytes = samples * bytesPerSample;
-    planes.resize(samples);
     std::vector<uint8_t>& raw = RawBuffer();
-    raw.resize(bytes);
-    const size_t got = std::fread(raw.data(), 1, bytes, in);
-    if (got != bytes)
-        throw CliError(where + " is cut short: expected " + std::to_string(bytes) + " bytes, got " + std::to_string(got));
+    size_t got = 0;
+    while (got < bytes) {
+        const size_t step = raw.size() >= bytes ? bytes - got : std::min(bytes - got, std::max(kReadStep, got));
+        if (raw.size() < got + step) raw.resize(got + step);
+        const size_t n = std::fread(raw.data() + got, 1, step, in);
+        got += n;
+        if (n < step) break;
+    }
+    if (got != bytes) {
+        if (std::ferror(in)) throw CliError(where + ": read error: " + std::strerror(errno));
+        throw Y4mCutShort(where + " is cut short: expected " + std::to_string(bytes) + " bytes, got " + std::to_string(got));
+    }
+    planes.resize(samples);
     if (bytesPerSample == 1) {
         for (size_t i = 0; i < samples; ++i) planes[i] = raw[i];
     } else {
@@ -133,26 +147,38 @@ void WriteY4mFrame(OutputFile& out, const Y4mHeader& header, const std::string& 
     out.Write(raw.data(), raw.size());
 }
 
-int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host, bool progress) {
-    const Y4mHeader header = ReadY4mHeader(in, inName);
+Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host, bool progress,
+                     int64_t maxPixels) {
+    const Y4mHeader header = ReadY4mHeader(in, inName, maxPixels);
     const VideoLevels levels(header.bitDepth);
     host.SetLimitedRange(!header.fullRange);
     const std::string headerLine = header.line + "\n";
     out.Write(headerLine.data(), headerLine.size());
     const size_t area = static_cast<size_t>(header.width) * header.height;
     std::vector<uint16_t> planes;
-    std::vector<YcPixel> pixels(area);
+    std::vector<YcPixel> pixels;
     std::string frameLine;
-    int64_t frames = 0;
+    Y4mResult result;
+    int64_t& frames = result.frames;
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
-    while (ReadY4mFrame(in, inName, header, frames, frameLine, planes)) {
+    while (true) {
+        try {
+            if (!ReadY4mFrame(in, inName, header, frames, frameLine, planes)) break;
+        } catch (const Y4mCutShort& cut) {
+            result.cutShort = cut.what();
+            break;
+        }
+        pixels.resize(area);
         const uint16_t* yPlane = planes.data();
         const uint16_t* cbPlane = yPlane + area;
         const uint16_t* crPlane = cbPlane + area;
         for (size_t i = 0; i < area; ++i)
             pixels[i] = YcPixel{levels.LumaToYc(yPlane[i]), levels.ChromaToYc(cbPlane[i]), levels.ChromaToYc(crPlane[i])};
-        host.Process(pixels.data(), header.width, header.height, header.width);
+        if (!host.Process(pixels.data(), header.width, header.height, header.width))
+            throw CliError(inName + ": frame " + std::to_string(frames + 1) +
+                           ": the plug-in could not correct it (it could not get its working memory); stopped before "
+                           "writing it");
         uint16_t* yOut = planes.data();
         uint16_t* cbOut = yOut + area;
         uint16_t* crOut = cbOut + area;
@@ -175,7 +201,7 @@ int64_t ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, Pl
         std::fprintf(stderr, "\rtonalith: %lld frames, %.1f frames/s \n", static_cast<long long>(frames),
                      seconds > 0 ? frames / seconds : 0.0);
     }
-    return frames;
+    return result;
 }
 
 }  // namespace tonalith::cli

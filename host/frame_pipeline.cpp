@@ -227,11 +227,20 @@ void ProcessFrame(PluginState& state, FilterTable* filter, FrameRecord* frame) {
     // The walk must match the curve set: the host may have rewritten the block without a new
     // fileTag, FilterExit may have freed the set, or an earlier build may have failed.
     if (!CurvesMatchChain(state)) BuildCurves(state);
-    if (!state.curves.built || !FrameIsUsable(*frame)) return;
-
-    WorkingBuffers buffers;
-    if (AllocateWorkingBuffers(state, *frame, buffers)) Walk(state, filter, *frame, buffers).Run();
-    FreeWorkingBuffers(buffers);
+    bool corrected = false;
+    if (state.curves.built && FrameIsUsable(*frame)) {
+        WorkingBuffers buffers;
+        if (AllocateWorkingBuffers(state, *frame, buffers)) {
+            Walk(state, filter, *frame, buffers).Run();
+            corrected = true;
+        }
+        FreeWorkingBuffers(buffers);
+    }
+    // A frame left as it came (no curve set or working buffers to be had, or a geometry that
+    // cannot be walked) is still a finished call, as hosts expect. The plug-in then asks the host
+    // for its current frame, a harmless query to any host and one it makes in no other case here,
+    // so a host that must not pass such a frame on as corrected (the command-line host) can tell.
+    if (!corrected) filter->hostFunctions->getCurrentFrame(frame->editHandle);
 }
 
 }  // namespace tonalith

@@ -10,6 +10,8 @@ packages=(
     qemu-user wine64 xvfb xauth imagemagick locales fonts-ipafont-gothic
     # tests and benchmarks
     googletest libgtest-dev libbenchmark-dev
+    # peak memory of a command (GNU time) and private mount namespaces for device-node cases
+    time util-linux
     # the command-line host
     libpng-dev libjpeg62-turbo-dev libcli11-dev nlohmann-json3-dev ffmpeg
     # checks

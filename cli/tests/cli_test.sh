@@ -95,11 +95,18 @@ errors)
     ffmpeg -v error -i demo/before.png -q:v 3 pic.jpg
     "$tonalith" apply --stage RGB pic.jpg pic.png || fail "JPEG input"
     head -c 2000 pic.jpg >cut.jpg
-    expect_error "cut.jpg: broken JPEG: the JPEG data is truncated" "$tonalith" apply --stage RGB cut.jpg out.png
+    expect_error "cut.jpg: broken JPEG: Premature end of JPEG file" "$tonalith" apply --stage RGB cut.jpg out.png
+    # Corrupt scan data: libjpeg only warns and decodes garbage; it is an error.
+    size=$(stat -c %s pic.jpg)
+    { head -c $((size / 2)) pic.jpg; printf '\xff\x00\xff\xd9\x12\x34'; tail -c +$((size / 2 + 7)) pic.jpg; } >corrupt.jpg
+    expect_error "corrupt.jpg: broken JPEG: Corrupt JPEG data" "$tonalith" apply --stage RGB corrupt.jpg out.png
+    mkdir folder.png
+    expect_error "folder.png: is a folder, not a picture or a video" "$tonalith" apply --stage RGB folder.png out.png
+    expect_error "folder.png: is a folder, not a chain" "$tonalith" apply folder.png demo/before.png out.png
     printf 'YUV4MPEG2 W8 C444\n' >bad.y4m
     expect_error "bad.y4m: bad YUV4MPEG2 header" "$tonalith" apply --stage RGB bad.y4m out.y4m
     synthetic yuv444p | head -c 20000 >cut.y4m
-    expect_error "cut.y4m: frame 3 is cut short" "$tonalith" apply --stage RGB cut.y4m out.y4m
+    expect_error "cut.y4m: frame 3 is cut short" "$tonalith" apply --stage RGB cut.y4m cut-out.y4m
     expect_error "no-such.so: cannot load the plug-in" "$tonalith" apply --plugin no-such.so --stage RGB demo/before.png out.png
     [ ! -e out.png ] && [ ! -e out.y4m ] || fail "an output was left behind"
     ;;
@@ -118,11 +125,207 @@ no_overwrite)
     [ "$(md5sum <in.png)" = "$sum" ] || fail "the input changed"
     ;;
 no_half_output)
-    synthetic yuv444p | head -c 20000 >cut.y4m
+    # A stream that turns to garbage in frame 3 fails; the existing output stays as it was.
+    synthetic yuv444p >src.y4m
+    { head -c $(( $(head -1 src.y4m | wc -c) + 2 * (6 + 64 * 48 * 3) )) src.y4m; echo "GARBAGE"; } >bad.y4m
     echo "previous" >out.y4m
-    expect_error "cut short" "$tonalith" apply --stage RGB cut.y4m out.y4m
+    expect_error "frame 3: expected a FRAME header" "$tonalith" apply --stage RGB bad.y4m out.y4m
     [ "$(cat out.y4m)" = previous ] || fail "a failed run replaced the existing output"
     [ -z "$(ls -A | grep tonalith-)" ] || fail "a temporary file was left behind: $(ls -A)"
+    ;;
+outputs)
+    # Outputs in a temporary folder: existing files keep their mode, links are written through,
+    # FIFOs and sockets are written into or refused but never replaced, long names work.
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    run() { "$tonalith" apply --stage 'RGB: R(off)=20' demo/before.png "$@"; }
+    run ref.png || fail "plain output"
+    echo old >private.png && chmod 600 private.png
+    run private.png || fail "existing output"
+    [ "$(stat -c %a private.png)" = 600 ] || fail "the existing output lost its mode: $(stat -c %a private.png)"
+    cmp -s private.png ref.png || fail "the existing output was not replaced"
+    mkdir sub && echo old >sub/target.png && ln -s sub/target.png link.png
+    run link.png || fail "symlinked output"
+    [ -L link.png ] || fail "the link was replaced"
+    cmp -s sub/target.png ref.png || fail "the link's target was not written"
+    ln -s sub/new.png dangling.png
+    run dangling.png || fail "dangling link"
+    [ -L dangling.png ] && cmp -s sub/new.png ref.png || fail "a dangling link's target was not created"
+    long=$(printf 'n%.0s' $(seq 251)).png   # 255 bytes: the longest legal name
+    run "$long" || fail "a 255-byte name failed"
+    cmp -s "$long" ref.png || fail "long name"
+    mkfifo fifo.png
+    cat fifo.png >from-fifo.png &
+    reader=$!
+    run fifo.png || fail "FIFO output"
+    wait $reader
+    [ -p fifo.png ] || fail "the FIFO was replaced"
+    cmp -s from-fifo.png ref.png || fail "the FIFO's reader did not get the picture"
+    python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("sock")'
+    expect_error "sock: cannot open" run sock
+    [ -S sock ] || fail "the socket was replaced"
+    run /dev/stdout >via-stdout.png || fail "/dev/stdout"
+    cmp -s via-stdout.png ref.png || fail "/dev/stdout output"
+    run /dev/stdout | cat >via-pipe.png || fail "/dev/stdout into a pipe"
+    cmp -s via-pipe.png ref.png || fail "/dev/stdout pipe output"
+    expect_error "sub: is a folder, not an output file" run sub
+    # A closed pipe, SIGPIPE ignored as some parents leave it: one message, exit 1.
+    # 40 frames, 370 KB: more than a pipe holds, so the writes outlast the reader.
+    ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 40 -pix_fmt yuv444p -f yuv4mpegpipe long.y4m
+    ( trap '' PIPE; "$tonalith" apply --stage RGB long.y4m - 2>err.txt | head -c 10 >/dev/null; exit "${PIPESTATUS[0]}" )
+    [ $? = 1 ] || fail "a closed pipe did not exit 1"
+    grep -qF "standard output: write failed: Broken pipe" err.txt || fail "no EPIPE message: $(cat err.txt)"
+    [ -z "$(ls -A . sub | grep tonalith-)" ] || fail "a temporary file was left behind"
+    ;;
+devices)
+    # Device nodes of our own, on a tmpfs in a private mount namespace (never the machine's /dev).
+    command -v unshare >/dev/null || fail "unshare is missing"
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    mkdir nodes
+    unshare -m bash -euo pipefail -c '
+        mount -t tmpfs -o mode=755 tonalith-nodes nodes
+        mknod nodes/null c 1 3 && mknod nodes/full c 1 7
+        "$1" apply --stage RGB demo/before.png nodes/null
+        [ -c nodes/null ] || { echo "the null device was replaced" >&2; exit 3; }
+        if "$1" apply --stage RGB demo/before.png nodes/full 2>err.txt; then exit 4; else status=$?; fi
+        [ $status = 1 ] || { echo "full device: status $status" >&2; exit 5; }
+        grep -qF "nodes/full: write failed: No space left on device" err.txt || { cat err.txt >&2; exit 6; }
+        [ -c nodes/full ] || exit 7
+        [ -z "$(ls -A nodes | grep tonalith-)" ] || exit 8
+    ' _ "$tonalith" || fail "device outputs (status $?)"
+    ;;
+signals)
+    # Each signal in the middle of a video: the temporary goes, nothing appears under OUT, and the
+    # process ends with the signal's usual status.
+    synthetic yuv444p >src.y4m
+    header=$(head -1 src.y4m | wc -c)
+    for sig in INT TERM HUP PIPE; do
+        rm -f in.fifo && mkfifo in.fifo
+        # The writer sends the header and one frame, then holds the stream open.
+        ( head -c $((header + 6 + 64 * 48 * 3)) src.y4m; exec sleep 30 ) >in.fifo &
+        writer=$!
+        env --default-signal "$tonalith" apply --stage RGB in.fifo out.y4m &
+        pid=$!
+        for _ in $(seq 100); do
+            tmp=$(ls -A | grep '^\.tonalith-' || true)
+            [ -n "$tmp" ] && [ -s "$tmp" ] && break
+            sleep 0.1
+        done
+        [ -n "$tmp" ] || fail "$sig: no temporary output appeared"
+        kill -s "$sig" $pid
+        wait $pid
+        status=$?
+        kill $writer 2>/dev/null; wait $writer 2>/dev/null
+        [ $status = $((128 + $(kill -l "$sig"))) ] || fail "$sig: status $status"
+        [ -z "$(ls -A | grep tonalith-)" ] || fail "$sig: a temporary file was left behind"
+        [ ! -e out.y4m ] || fail "$sig: an output was left"
+    done
+    ;;
+read_once)
+    # Inputs that cannot be rewound work as files do.
+    synthetic yuv444p >src.y4m
+    "$tonalith" apply --stage 'RGB: R(off)=20' src.y4m ref.y4m || fail "file input"
+    "$tonalith" apply --stage 'RGB: R(off)=20' <(cat src.y4m) subst.y4m || fail "process substitution"
+    cmp -s subst.y4m ref.y4m || fail "process substitution output"
+    "$tonalith" apply --stage 'RGB: R(off)=20' /dev/stdin stdin.y4m <src.y4m || fail "/dev/stdin"
+    cmp -s stdin.y4m ref.y4m || fail "/dev/stdin output"
+    cat src.y4m | "$tonalith" apply --stage 'RGB: R(off)=20' /dev/stdin piped.y4m || fail "/dev/stdin from a pipe"
+    cmp -s piped.y4m ref.y4m || fail "/dev/stdin pipe output"
+    mkfifo in.fifo
+    cat src.y4m >in.fifo &
+    "$tonalith" apply --stage 'RGB: R(off)=20' in.fifo fifo.y4m || fail "FIFO input"
+    cmp -s fifo.y4m ref.y4m || fail "FIFO output"
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    "$tonalith" apply --stage 'RGB: R(off)=20' demo/before.png ref.png || fail "picture"
+    cat demo/before.png | "$tonalith" apply --stage 'RGB: R(off)=20' - piped.png || fail "picture from a pipe"
+    cmp -s piped.png ref.png || fail "picture from a pipe differs"
+    # A chain from a FIFO, and one too large to be a chain, fed through a FIFO.
+    mkfifo chain.fifo
+    cat "$examples/warm-film.json" >chain.fifo &
+    "$tonalith" chain show chain.fifo >shown.txt || fail "chain from a FIFO"
+    grep -q "stage 1: RGB" shown.txt || fail "chain from a FIFO: $(head -3 shown.txt)"
+    { yes 0123456789abcdef | head -c 3000000; } >chain.fifo &
+    expect_error "chain.fifo: over 1024 KiB, too large for a chain" "$tonalith" chain show chain.fifo
+    ;;
+exit_status)
+    # One convention: 0 success, 1 every failure (usage errors included), 2 a cut-short last frame.
+    status_of() { "$@" >/dev/null 2>&1; echo $?; }
+    [ "$(status_of "$tonalith" --help)" = 0 ] || fail "--help"
+    "$tonalith" --help | grep -qF "Exit status: 0 success; 1 any failure" || fail "--help does not document the exit status"
+    for args in "" "bogus" "apply" "apply --stage RGB" "apply --max-pixels 0 --stage RGB a b" "chain" "curves x.json" \
+                "apply --no-such-option a b c"; do
+        # shellcheck disable=SC2086
+        [ "$(status_of "$tonalith" $args)" = 1 ] || fail "usage error '$args' did not exit 1"
+    done
+    synthetic yuv444p >src.y4m
+    frame=$((6 + 64 * 48 * 3))
+    header=$(head -1 src.y4m | wc -c)
+    "$tonalith" apply --stage 'RGB: R(off)=20' src.y4m full.y4m || fail "full stream"
+    head -c $((header + 3 * frame - 100)) src.y4m >cut.y4m
+    if "$tonalith" apply --stage 'RGB: R(off)=20' cut.y4m out.y4m 2>err.txt; then status=0; else status=$?; fi
+    [ $status = 2 ] || fail "a cut-short last frame exited $status"
+    grep -qF "cut.y4m: frame 3 is cut short: expected 9216 bytes, got 9116; the 2 complete frames before it went to out.y4m" err.txt \
+        || fail "cut short message: $(cat err.txt)"
+    cmp -s out.y4m <(head -c $((header + 2 * frame)) full.y4m) || fail "the complete frames were not kept"
+    if "$tonalith" apply --stage RGB - - <cut.y4m >piped.y4m 2>/dev/null; then status=0; else status=$?; fi
+    [ $status = 2 ] && [ "$(stat -c %s piped.y4m)" = $((header + 2 * frame)) ] || fail "cut short on a pipe: $status"
+    ;;
+budgets)
+    # Inputs that declare more than they hold are refused from their header, with a bounded peak.
+    peak_kb() { /usr/bin/time -f %M -o peak.txt "$@" >/dev/null 2>err.txt; status=$?; peak=$(tail -1 peak.txt); }
+    printf 'YUV4MPEG2 W8192 H8192 C444p16\nFRAME\n' >bomb.y4m   # 37 bytes declaring 384 MiB frames
+    peak_kb "$tonalith" apply --stage RGB bomb.y4m bomb-out.y4m
+    [ $status = 2 ] || fail "header bomb: status $status"
+    grep -qF "frame 1 is cut short: expected 402653184 bytes, got 0" err.txt || fail "header bomb: $(cat err.txt)"
+    [ "$peak" -lt 200000 ] || fail "header bomb: peak ${peak} KB"
+    printf 'YUV4MPEG2 W8192 H8193 C444\n' >over.y4m
+    expect_error "over.y4m: frames of 8192x8193 pixels is over the budget of 67108864 (--max-pixels)" \
+        "$tonalith" apply --stage RGB over.y4m out.y4m
+    expect_error "over the budget of 1000" "$tonalith" apply --max-pixels 1000 --stage RGB bomb.y4m out.y4m
+    # A small JPEG whose frame header claims 16000x16000 (baseline and progressive).
+    ffmpeg -v error -f lavfi -i testsrc2=size=64x48 -frames:v 1 small.jpg
+    python3 - <<'PY'
+data = bytearray(open("small.jpg", "rb").read())
+for marker, name in ((0xC0, "huge.jpg"), (0xC2, "huge-progressive.jpg")):
+    out = bytearray(data)
+    at = out.index(bytes([0xFF, 0xC0]))
+    out[at + 1] = marker
+    out[at + 5:at + 9] = (16000).to_bytes(2, "big") * 2
+    open(name, "wb").write(out)
+PY
+    for f in huge.jpg huge-progressive.jpg; do
+        peak_kb "$tonalith" apply --stage RGB "$f" out.png
+        [ $status = 1 ] || fail "$f: status $status"
+        grep -qF "$f: broken JPEG: 16000x16000 pixels is over the budget of 67108864 (--max-pixels)" err.txt || fail "$f: $(cat err.txt)"
+        [ "$peak" -lt 200000 ] || fail "$f: peak ${peak} KB"
+    done
+    [ ! -e out.png ] && [ ! -e out.y4m ] || fail "an output was left behind"
+    ;;
+uncorrected)
+    # Built with allocation faults: the plug-in leaves frames uncorrected when its allocations fail
+    # (TONALITH_FAIL_ALLOCATIONS_FROM=N: the N-th allocation of the process and all after it).
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    look="$examples/cmyk-print.json"
+    if TONALITH_FAIL_ALLOCATIONS_FROM=1 "$tonalith" apply "$look" demo/before.png out.png 2>err.txt; then fail "picture: exit 0"; fi
+    grep -qF "demo/before.png: the plug-in could not correct the picture" err.txt || fail "picture: $(cat err.txt)"
+    [ ! -e out.png ] || fail "an uncorrected picture was written"
+    synthetic yuv444p >src.y4m
+    "$tonalith" apply "$look" src.y4m full.y4m || fail "full stream"
+    header=$(head -1 src.y4m | wc -c)
+    frame=$((6 + 64 * 48 * 3))
+    # The first N from which frame 3 is the first frame left uncorrected (the curve builds and
+    # frames before it take the allocations below N).
+    n=0
+    for try in $(seq 1 80); do
+        if TONALITH_FAIL_ALLOCATIONS_FROM=$try "$tonalith" apply "$look" src.y4m out.y4m 2>err.txt; then
+            fail "video: allocations failing from $try: exit 0"
+        fi
+        if grep -qF "src.y4m: frame 3: the plug-in could not correct it" err.txt; then n=$try; break; fi
+        [ ! -e out.y4m ] || fail "a video with an uncorrected frame was kept: $(cat err.txt)"
+    done
+    [ $n -gt 0 ] || fail "no allocation count left frame 3 uncorrected"
+    [ ! -e out.y4m ] || fail "a video with an uncorrected frame was kept"
+    if TONALITH_FAIL_ALLOCATIONS_FROM=$n "$tonalith" apply "$look" src.y4m - >piped.y4m 2>/dev/null; then fail "pipe: exit 0"; fi
+    cmp -s piped.y4m <(head -c $((header + 2 * frame)) full.y4m) || fail "the stream holds other than the corrected frames"
     ;;
 demo)
     "$tonalith" demo -o out >paths.txt || fail "demo failed"

@@ -64,7 +64,7 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs bytes through the plug-in with the chain; returns the output bytes.
-    std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr) {
+    std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr, Y4mResult* result = nullptr) {
         const fs::path in = dir / "in.y4m", out = dir / "out.y4m";
         std::ofstream(in, std::ios::binary) << bytes;
         PluginHost host(TONALITH_PLUGIN_PATH);
@@ -75,20 +75,23 @@ protected:
             ~Closer() { std::fclose(f); }
         } closer{file};
         OutputFile output(out.string());
-        const int64_t count = ProcessY4m(file, "in.y4m", output, host, false);
+        const Y4mResult done = ProcessY4m(file, "in.y4m", output, host, false);
         output.Commit();
-        if (frames) *frames = count;
+        if (frames) *frames = done.frames;
+        if (result) *result = done;
         std::ifstream back(out, std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(back)), std::istreambuf_iterator<char>());
     }
 
+    // The error a stream is refused with, or how it was cut short.
     std::string ErrorOf(const std::string& bytes) {
+        Y4mResult result;
         try {
-            Run(bytes, ZeroYcbcr());
+            Run(bytes, ZeroYcbcr(), nullptr, &result);
         } catch (const CliError& e) {
             return e.what();
         }
-        return "(no error)";
+        return result.cutShort.empty() ? "(no error)" : result.cutShort;
     }
 
     static Chain ZeroYcbcr() {
@@ -163,6 +166,69 @@ TEST_F(Y4mTest, BadStreamsAreRefusedWithTheirProblem) {
         const std::string error = ErrorOf(c.bytes);
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.expected << "\n  gave: " << error;
     }
+}
+
+// A 10- or 12-bit sample is stored in 16 bits; codes above the depth's range count as its top
+// code (they once wrapped: 1024 became 0, 1100 became 76).
+TEST_F(Y4mTest, CodesAboveTheRangeClampToTheTopCode) {
+    struct Case {
+        int depth;
+        uint16_t code, expected;
+    };
+    const Case cases[] = {
+        {10, 1023, 1023}, {10, 1024, 1023}, {10, 1100, 1023}, {10, 65535, 1023}, {10, 0, 0},
+        {12, 4095, 4095}, {12, 4096, 4095}, {12, 5000, 4095}, {12, 65535, 4095},
+    };
+    for (const Case& c : cases)
+        for (bool full : {false, true}) {
+            Stream stream = MakeStream(c.depth, full, 4, 2, 1);
+            std::fill(stream.frames[0].begin(), stream.frames[0].end(), c.code);
+            Stream expected = stream;
+            std::fill(expected.frames[0].begin(), expected.frames[0].end(), c.expected);
+            EXPECT_EQ(Run(Serialise(stream), ZeroYcbcr()), Serialise(expected))
+                << c.depth << "-bit code " << c.code << (full ? " full" : " limited");
+        }
+}
+
+// A stream that ends inside a frame keeps every complete frame before it, written as corrected.
+TEST_F(Y4mTest, ACutShortLastFrameKeepsTheCompleteFrames) {
+    const Stream stream = MakeStream(10, false, 8, 4, 3);
+    const std::string whole = Serialise(stream);
+    const size_t frameBytes = 6 + 8 * 4 * 3 * 2;
+    const size_t twoFrames = stream.header.size() + 1 + 2 * frameBytes;
+    struct Case {
+        size_t keep;
+        int64_t frames;
+        std::string reported;
+    };
+    const Case cases[] = {
+        {twoFrames + 3, 2, "in.y4m: frame 3 is cut short (in its FRAME header)"},
+        {twoFrames + 6, 2, "in.y4m: frame 3 is cut short: expected 192 bytes, got 0"},
+        {twoFrames + frameBytes - 1, 2, "in.y4m: frame 3 is cut short: expected 192 bytes, got 191"},
+        {stream.header.size() + 1 + 10, 0, "in.y4m: frame 1 is cut short: expected 192 bytes, got 4"},
+    };
+    for (const Case& c : cases) {
+        Y4mResult result;
+        const std::string out = Run(whole.substr(0, c.keep), ZeroYcbcr(), nullptr, &result);
+        EXPECT_EQ(result.frames, c.frames) << c.reported;
+        EXPECT_EQ(result.cutShort, c.reported);
+        EXPECT_EQ(out, whole.substr(0, stream.header.size() + 1 + c.frames * frameBytes)) << c.reported;
+    }
+}
+
+// Frames over the pixel budget are refused from the header.
+TEST_F(Y4mTest, FramesOverThePixelBudgetAreRefusedFromTheHeader) {
+    const std::string header = "YUV4MPEG2 W640 H480 C444\n";
+    std::FILE* in = fmemopen(const_cast<char*>(header.data()), header.size(), "rb");
+    try {
+        ReadY4mHeader(in, "in.y4m", 640 * 480 - 1);
+        ADD_FAILURE() << "not refused";
+    } catch (const CliError& e) {
+        EXPECT_STREQ(e.what(), "in.y4m: frames of 640x480 pixels is over the budget of 307199 (--max-pixels)");
+    }
+    std::rewind(in);
+    EXPECT_EQ(ReadY4mHeader(in, "in.y4m", 640 * 480).width, 640);
+    std::fclose(in);
 }
 
 }  // namespace

@@ -126,10 +126,14 @@ TEST_F(AllocationFailure, OneFailedAllocationInAFrameNeverCorrectsItHalfway) {
         FreeCurves(staticPluginState.curves);
         staticPluginState.chain.curvesDirty = -1;
         frame.pixels = pristine;
+        host.ClearCalls();
         SetAllocationFault(n);
         EXPECT_EQ(host.Process(frame.record), 1);
         SetAllocationFault(0);
         EXPECT_TRUE(same(frame.pixels, pristine) || same(frame.pixels, corrected)) << "allocation " << n;
+        // A frame left as it came is told to the host (it asks for the current frame), and only then.
+        EXPECT_EQ(host.CallsStartingWith("GetCurrentFrame").size(), same(frame.pixels, pristine) ? 1u : 0u)
+            << "allocation " << n;
         EXPECT_TRUE(CurvesMatchChain(staticPluginState)) << "allocation " << n;
     }
 }
