@@ -141,7 +141,7 @@ TEST_F(Pipeline, OnlyAFrameLeftAsItCameAsksForTheCurrentFrame) {
         {"negative width", -1, 8, true},
     };
     SetChain({kStageRgb, kStageHsv});
-    stageTable.stages[0].tracks[0] = 40;
+    staticPluginState.stageTable.stages[0].tracks[0] = 40;
     for (const Case& c : cases) {
         frame.FillPattern();
         before_ = frame.pixels;
