@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <set>
@@ -42,7 +43,13 @@ std::string StageName(size_t index, int32_t type) {
 
 std::string RangeText(TrackRange r) { return std::to_string(r.low) + ".." + std::to_string(r.high); }
 
-// Resolves a track key: an index 0..15 always, a label where it is unique within the model.
+bool SameLabel(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Resolves a track key (labels in any case): an index 0..15 always, a label where it is unique within the model.
 int ResolveTrack(int32_t type, const std::string& key, const std::string& where) {
     if (!key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
         const int index = key.size() <= 2 ? std::stoi(key) : kTracks;
@@ -51,7 +58,7 @@ int ResolveTrack(int32_t type, const std::string& key, const std::string& where)
     }
     std::vector<int> matches;
     for (int t = 0; t < kTracks; ++t)
-        if (!TrackLabel(type, t).empty() && TrackLabel(type, t) == key) matches.push_back(t);
+        if (!TrackLabel(type, t).empty() && SameLabel(TrackLabel(type, t), key)) matches.push_back(t);
     if (matches.size() > 1) {
         std::string indices;
         for (int m : matches) indices += (indices.empty() ? "" : " or ") + std::to_string(m);
@@ -359,6 +366,13 @@ LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source)
 }
 
 LoadedChain LoadChainFile(const std::string& path) {
+    if (path == "-") {
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) throw CliError("standard input: read error");
+        if (bytes.size() > kMaxChainFileBytes)
+            throw CliError("standard input: over " + std::to_string(kMaxChainFileBytes >> 10) + " KiB, too large for a chain");
+        return ParseChainBytes(bytes, "standard input");
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) throw CliError(path + ": cannot open: " + std::strerror(errno));
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
