@@ -29,6 +29,7 @@
 #include "colour/cpu_features.h"
 #include "colour/curve_set.h"
 #include "colour/hsv_run.h"
+#include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
 namespace tonalith::bench {
@@ -326,9 +327,9 @@ struct Bench {
              [this, n] { host.functions.rgbToYc(frame.data(), pristineRgb.data(), n); }},
             {"ApplyRgbCurves", [this] { ConfigureChain({kStageRgb}); },
              [this] { std::memcpy(rgb.data(), pristineRgb.data(), count * sizeof(Rgb24)); },
-             [this] { ApplyRgbCurves(record, rgb.data(), curveSet.rgbCurves); }},
+             [this] { ApplyRgbCurves(record, rgb.data(), staticPluginState.curves.rgbCurves); }},
             {"ApplyYcCurves", [this] { ConfigureChain({kStageYcbcr}); }, nullptr,
-             [this] { ApplyYcCurves(record, curveSet.ycCurves); }},
+             [this] { ApplyYcCurves(record, staticPluginState.curves.ycCurves); }},
             {"RgbToCmyk", nullptr, nullptr,
              [this, w, h] { RgbToCmyk(cmyk.data(), pristineRgb.data(), h, w, 0); }},
             {"CmykToRgb", nullptr, nullptr,
@@ -337,8 +338,8 @@ struct Bench {
             {"ApplyHsvCurves", [this] { ConfigureChain({kStageHsv}); },
              [this] { std::memcpy(hsv.data(), pristineHsv.data(), count * sizeof(Hsv16)); },
              [this] {
-                 ApplyHsvCurves(record, hsv.data(), curveSet.hueCurves, curveSet.saturationCurves,
-                                curveSet.valueCurves);
+                 ApplyHsvCurves(record, hsv.data(), staticPluginState.curves.hueCurves, staticPluginState.curves.saturationCurves,
+                                staticPluginState.curves.valueCurves);
              }},
             {"HsvToYc", nullptr, nullptr,
              [this, w, h] { HsvToYc(frame.data(), pristineHsv.data(), h, w, 0); }},
@@ -375,8 +376,9 @@ struct Bench {
                 nullptr,
                 [this, stages] {
                     HsvRunTables tables{runChroma.data(), runValue.data()};
-                    BuildHsvRunTables(tables, curveSet.hueCurves, curveSet.saturationCurves,
-                                      curveSet.valueCurves, stages);
+                    const CurveSet& curves = staticPluginState.curves;
+                    BuildHsvRunTables(tables, curves.hueCurves, curves.saturationCurves,
+                                      curves.valueCurves, stages);
                 }};
     }
 

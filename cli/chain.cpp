@@ -21,21 +21,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const char* const kModelNames[kModelCount] = {"RGB", "YCbCr", "CMYK", "HSV"};
-
-// The configuration window's slider labels, trailing spaces trimmed.
-const char* const kLabels[kModelCount][kTracks] = {
-    {"R(off)", "R(lower)", "R(upper)", "R(gamm)", "R(-gam)", "G(off)", "G(lower)", "G(upper)",
-     "G(gamm)", "G(-gam)", "B(off)", "B(lower)", "B(upper)", "B(gamm)", "B(-gam)", ""},
-    {"Y(clip1)", "Y(clip2)", "Y(offs)", "Y(lower)", "Y(upper)", "Y(0con)", "Y(1con)", "Y(gamm)",
-     "Cb(off)", "Cb(con+)", "Cb(con-)", "Cb(gam)", "Cr(off)", "Cr(con+)", "Cr(con-)", "Cr(gam)"},
-    {"C(off)", "C(lower)", "C(upper)", "C(gamm)", "M(off)", "M(lower)", "M(upper)", "M(gamm)",
-     "Y(off)", "Y(lower)", "Y(upper)", "Y(gamm)", "K(off)", "K(lower)", "K(upper)", "K(gamm)"},
-    {"H(offs)", "H(degree)", "H(lower)", "H(upper)", "S(offs)", "S(lower)", "S(upper)", "S(gamm)",
-     "S(con2)", "H(degree)", "H(width)", "H(slope)", "V(offs)", "V(con)", "V(gamm)", "V(-gam)"},
-};
-
-bool KnownModel(int32_t type) { return type >= 0 && type < kModelCount; }
+bool KnownModel(int32_t type) { return IsKnownStageType(type); }
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -177,7 +163,7 @@ size_t UsedStages(const Chain& chain) {
 }  // namespace
 
 const char* ModelName(int32_t type) {
-    if (KnownModel(type)) return kModelNames[type];
+    if (KnownModel(type)) return kModelFacts[type].name;
     thread_local std::string text;
     text = "type " + std::to_string(type);
     return text.c_str();
@@ -185,7 +171,7 @@ const char* ModelName(int32_t type) {
 
 int32_t ModelFromName(const std::string& name) {
     for (int32_t t = 0; t < kModelCount; ++t) {
-        const std::string model = kModelNames[t];
+        const std::string model = kModelFacts[t].name;
         if (model.size() == name.size() &&
             std::equal(model.begin(), model.end(), name.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -196,7 +182,9 @@ int32_t ModelFromName(const std::string& name) {
 }
 
 std::string TrackLabel(int32_t type, int track) {
-    return KnownModel(type) && track >= 0 && track < kTracks ? kLabels[type][track] : "";
+    // The window's labels are padded to ten characters; the tool names tracks without the padding.
+    return KnownModel(type) && track >= 0 && track < kTracks ? Trim(kModelFacts[type].tracks[track].label)
+                                                           : "";
 }
 
 bool LabelIsUnique(int32_t type, int track) {
@@ -207,19 +195,7 @@ bool LabelIsUnique(int32_t type, int track) {
     return count == 1;
 }
 
-TrackRange ModelRange(int32_t type, int track) {
-    const bool wide = track == 0 || track == 1 || track == 9;
-    TrackRange r = wide ? TrackRange{-360, 360} : TrackRange{-256, 256};
-    if (type == kHsv) {
-        if (track == 9) r.low = 0;
-        if (track == 10 || track == 11) r = {0, 180};
-    } else if (wide) {
-        r = {-256, 256};
-    }
-    if (type == kYcbcr && track == 0) r.low = 0;
-    if (type == kYcbcr && track == 1) r.high = 0;
-    return r;
-}
+TrackRange ModelRange(int32_t type, int track) { return ModelTrackRange(type, track); }
 
 Block ToBlock(const Chain& chain) {
     Block block{};

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "colour/conversion_tables.h"
+#include "colour/cmyk_tables.h"
 #include "colour/converters.h"
 #include "colour/row_walk.h"
 

@@ -2,7 +2,7 @@
 // C = (1 - R - K)/(1 - K) and R = (1 - C)(1 - K), precomputed for every byte pair.
 #include <algorithm>
 
-#include "colour/conversion_tables.h"
+#include "colour/cmyk_tables.h"
 #include "curves/shaping.h"
 
 namespace tonalith {

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "colour/conversion_tables.h"
+#include "colour/hsv_tables.h"
 #include "colour/converters.h"
 #include "colour/cpu_features.h"
 #include "colour/row_walk.h"

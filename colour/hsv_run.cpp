@@ -98,32 +98,19 @@ void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables, bool allo
 
 namespace {
 
-// At most five runs: ten stages, each run apart from the next by a stage of another model.
-constexpr int kRunSlots = 5;
-
-struct PreparedRun {
-    uint64_t generation = 0;  // the curve set's generation the tables were made from; 0 = empty
-    int32_t first = 0;
-    int32_t count = 0;
-    void* memory = nullptr;
-    HsvRunTables tables;
-};
-
-PreparedRun preparedRuns[kRunSlots];
-
-void Forget(PreparedRun& run) {
+void Forget(PreparedHsvRuns::Run& run) {
     FreeBuffer(run.memory);
-    run = PreparedRun{};
+    run = PreparedHsvRuns::Run{};
 }
 
 }  // namespace
 
-const HsvRunTables* PreparedHsvRun(int32_t first, int32_t count) {
-    if (!curveSet.built || first < 0 || count <= 0 || first + count > curveSet.blockCount[kStageHsv])
+const HsvRunTables* PreparedHsvRun(CurveSet& set, int32_t first, int32_t count) {
+    if (!set.built || first < 0 || count <= 0 || first + count > set.blockCount[kStageHsv])
         return nullptr;
-    PreparedRun* free = nullptr;
-    for (PreparedRun& run : preparedRuns) {
-        if (run.generation != curveSet.generation) Forget(run);  // made from older blocks
+    PreparedHsvRuns::Run* free = nullptr;
+    for (PreparedHsvRuns::Run& run : set.hsvRuns.runs) {
+        if (run.generation != set.generation) Forget(run);  // made from older blocks
         if (run.generation == 0) {
             if (free == nullptr) free = &run;
             continue;
@@ -131,7 +118,7 @@ const HsvRunTables* PreparedHsvRun(int32_t first, int32_t count) {
         if (run.first == first && run.count == count) return &run.tables;
     }
     if (free == nullptr) {  // cannot happen with ten stages; keep the newest runs regardless
-        free = &preparedRuns[0];
+        free = &set.hsvRuns.runs[0];
         Forget(*free);
     }
     constexpr size_t kChromaBytes = HsvRunTables::kChromaEntries * sizeof(HsvRunTables::Chroma);
@@ -141,17 +128,17 @@ const HsvRunTables* PreparedHsvRun(int32_t first, int32_t count) {
     free->tables.chroma = static_cast<HsvRunTables::Chroma*>(memory);
     free->tables.value = reinterpret_cast<int16_t*>(static_cast<char*>(memory) + kChromaBytes);
     const size_t block = static_cast<size_t>(first);
-    BuildHsvRunTables(free->tables, curveSet.hueCurves + block * kHueBlockEntries,
-                      curveSet.saturationCurves + block * kSaturationBlockEntries,
-                      curveSet.valueCurves + block * kValueBlockEntries, count);
-    free->generation = curveSet.generation;
+    BuildHsvRunTables(free->tables, set.hueCurves + block * kHueBlockEntries,
+                      set.saturationCurves + block * kSaturationBlockEntries,
+                      set.valueCurves + block * kValueBlockEntries, count);
+    free->generation = set.generation;
     free->first = first;
     free->count = count;
     return &free->tables;
 }
 
-void FreePreparedHsvRuns() {
-    for (PreparedRun& run : preparedRuns) Forget(run);
+void FreePreparedHsvRuns(CurveSet& set) {
+    for (PreparedHsvRuns::Run& run : set.hsvRuns.runs) Forget(run);
 }
 
 }  // namespace tonalith

@@ -35,11 +35,27 @@ void BuildHsvRunTables(HsvRunTables& tables, const int16_t* hueBlocks,
 // loop alone: the reference the tests hold the wide path to).
 void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables, bool allowWide = true);
 
-// The fused tables of the run of `count` HSV blocks from block `first` of the curve set as it now
-// stands, made on first use and kept until the curve set changes. Null when memory is short: the
-// caller then takes the run step by step, which gives the same pixels.
-const HsvRunTables* PreparedHsvRun(int32_t first, int32_t count);
-// Frees every prepared run.
-void FreePreparedHsvRuns();
+// The fused tables a curve set keeps for its HSV runs. At most five runs: ten stages, each run
+// apart from the next by a stage of another model.
+struct PreparedHsvRuns {
+    struct Run {
+        uint64_t generation = 0;  // the curve set's generation the tables were made from; 0 = empty
+        int32_t first = 0;
+        int32_t count = 0;
+        void* memory = nullptr;
+        HsvRunTables tables;
+    };
+    static constexpr int kSlots = 5;
+    Run runs[kSlots];
+};
+
+struct CurveSet;
+
+// The fused tables of the run of `count` HSV blocks from block `first` of `set` as it now
+// stands, made on first use and kept in the set until its blocks change. Null when memory is
+// short: the caller then takes the run step by step, which gives the same pixels.
+const HsvRunTables* PreparedHsvRun(CurveSet& set, int32_t first, int32_t count);
+// Frees every run prepared for `set`.
+void FreePreparedHsvRuns(CurveSet& set);
 
 }  // namespace tonalith

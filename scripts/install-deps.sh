@@ -25,6 +25,8 @@ test_packages=(
     opencolorio-tools
     # checks
     valgrind libc-bin
+    # the frei0r filter: its header, and melt to run it in (ffmpeg is above)
+    frei0r-plugins-dev melt
 )
 case $set_name in
 demo) packages=("${demo_packages[@]}") ;;

@@ -15,6 +15,8 @@
 #include "colour/curve_set.h"
 #include "colour/hsv_run.h"
 #include "fake_host.h"
+#include "host/chain_operations.h"
+#include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
@@ -126,28 +128,29 @@ TEST_F(HsvRun, FusedTablesGiveTheStepByStepPixels) {
 TEST(HsvRunInChain, KeptTablesFollowASliderMove) {
     testing::FakeHost host;
     const int32_t types[] = {kStageYcbcr, kStageHsv, kStageHsv, kStageYcbcr};
-    for (int32_t s = 0; s < 4; ++s) stageTable.stages[s].type = types[s];
-    chainState.stageCount = 4;
-    stageTable.stages[1].tracks[0] = 40;   // H(offs)
-    stageTable.stages[1].tracks[4] = 30;   // S(offs)
-    stageTable.stages[2].tracks[12] = 20;  // V(offs)
+    for (int32_t s = 0; s < 4; ++s) staticPluginState.stageTable.stages[s].type = types[s];
+    staticPluginState.chain.stageCount = 4;
+    staticPluginState.stageTable.stages[1].tracks[0] = 40;   // H(offs)
+    staticPluginState.stageTable.stages[1].tracks[4] = 30;   // S(offs)
+    staticPluginState.stageTable.stages[2].tracks[12] = 20;  // V(offs)
     for (int move = 0; move < 3; ++move) {
         testing::TestFrame frame(9, 4, 12);
         frame.FillPattern(static_cast<uint32_t>(move + 5));
         std::vector<YcPixel> expected = frame.pixels;
-        if (move > 0) stageTable.stages[2].tracks[0] = 25 * move;  // second stage's H(offs)
-        BuildCurves();
+        if (move > 0) staticPluginState.stageTable.stages[2].tracks[0] = 25 * move;  // second stage's H(offs)
+        BuildCurves(staticPluginState);
+        const CurveSet& curves = staticPluginState.curves;
         // The expected frame, from the blocks as they stand: YCbCr, the HSV run, YCbCr.
         FrameRecord record = frame.record;
         record.pixels = expected.data();
-        ApplyYcCurves(record, curveSet.ycCurves);
+        ApplyYcCurves(record, curves.ycCurves);
         Blocks blocks;
-        blocks.hue.assign(curveSet.hueCurves, curveSet.hueCurves + 2 * kHueBlockEntries);
-        blocks.saturation.assign(curveSet.saturationCurves,
-                                 curveSet.saturationCurves + 2 * kSaturationBlockEntries);
-        blocks.value.assign(curveSet.valueCurves, curveSet.valueCurves + 2 * kValueBlockEntries);
+        blocks.hue.assign(curves.hueCurves, curves.hueCurves + 2 * kHueBlockEntries);
+        blocks.saturation.assign(curves.saturationCurves,
+                                 curves.saturationCurves + 2 * kSaturationBlockEntries);
+        blocks.value.assign(curves.valueCurves, curves.valueCurves + 2 * kValueBlockEntries);
         StepByStep(record, blocks, 2);
-        ApplyYcCurves(record, curveSet.ycCurves + kYcBlockEntries);
+        ApplyYcCurves(record, curves.ycCurves + kYcBlockEntries);
 
         host.Process(frame.record);
         for (size_t i = 0; i < expected.size(); ++i)
