@@ -376,13 +376,13 @@ o.tif TIFF 16
 o.tiff TIFF 16
 TABLE
     # TIFF in: 8 and 16 bit, RGB, RGBA and grey; an all-zero YCbCr chain keeps 8-bit pixels exactly.
-    for spec in "-depth 8" "-depth 16" "-alpha set -channel A -evaluate set 50% +channel -depth 8" "-colorspace Gray -depth 8" "-colorspace Gray -depth 16"; do
+    for magick_options in "-depth 8" "-depth 16" "-alpha set -channel A -evaluate set 50% +channel -depth 8" "-colorspace Gray -depth 8" "-colorspace Gray -depth 16"; do
         # shellcheck disable=SC2086
-        convert src.png $spec in.tif || fail "fixture $spec"
-        "$tonalith" apply --stage 'YCbCr' in.tif back.tif || fail "TIFF in ($spec)"
-        [ "$(compare -metric AE in.tif back.tif null: 2>&1)" = 0 ] || [ "$spec" != "-depth 8" ] || fail "8-bit TIFF changed"
+        convert src.png $magick_options in.tif || fail "fixture $magick_options"
+        "$tonalith" apply --stage 'YCbCr' in.tif back.tif || fail "TIFF in ($magick_options)"
+        [ "$(compare -metric AE in.tif back.tif null: 2>&1)" = 0 ] || [ "$magick_options" != "-depth 8" ] || fail "8-bit TIFF changed"
         [ "$(identify -format '%z %[channels]' in.tif)" = "$(identify -format '%z %[channels]' back.tif)" ] \
-            || fail "TIFF ($spec) came back as $(identify -format '%z %[channels]' back.tif)"
+            || fail "TIFF ($magick_options) came back as $(identify -format '%z %[channels]' back.tif)"
     done
     # A colourful chain on a grey picture makes RGB and says why; a neutral one keeps grey.
     "$tonalith" apply --stage 'RGB: R(off)=20' in.tif tinted.png 2>note.txt || fail "grey tinted"
