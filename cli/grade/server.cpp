@@ -2,16 +2,24 @@
 
 #include <httplib.h>
 #include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <signal.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "cli/grade/access.h"
 #include "cli/grade/session.h"
+#include "cli/grade/video_source.h"
 #include "cli/picture_format.h"
 #include "cli/plugin_host.h"
 #include "cli/y4m.h"
@@ -63,6 +71,53 @@ httplib::Server::Handler Json(GradeSession& session, Action action) {
     };
 }
 
+// The desktop's default browser, through xdg-open with an argument vector (no shell). Its exit is
+// not waited for; a missing opener is a note, not a failure: the address is printed anyway.
+void OpenInBrowser(const std::string& url) {
+    std::string opener;
+    const char* path = std::getenv("PATH");
+    for (std::string rest = path ? path : ""; opener.empty();) {
+        const size_t colon = rest.find(':');
+        const std::string dir = rest.substr(0, colon);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/xdg-open";
+        if (access(candidate.c_str(), X_OK) == 0) opener = candidate;
+        if (colon == std::string::npos) break;
+        rest.erase(0, colon + 1);
+    }
+    if (opener.empty()) {
+        std::fprintf(stderr, "tonalith grade: note: no xdg-open here to start a browser; open the address above\n");
+        return;
+    }
+    // The opener runs with the stop signals unblocked, as any program expects to start.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    std::string argument = url;
+    char* argv[] = {opener.data(), argument.data(), nullptr};
+    pid_t child = 0;
+    const int error = posix_spawn(&child, opener.c_str(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0)
+        std::fprintf(stderr, "tonalith grade: note: cannot start %s (%s); open the address above\n", opener.c_str(),
+                     std::strerror(error));
+    else
+        std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+}
+
+// Pictures are told by their first bytes; a file that cannot be opened is the picture reader's to
+// report.
+bool IsPicture(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return true;
+    unsigned char head[16] = {};
+    const size_t n = std::fread(head, 1, sizeof head, file.get());
+    const FileKind kind = SniffKind(head, n);
+    return kind == FileKind::kPng || kind == FileKind::kJpeg || kind == FileKind::kTiff;
+}
+
 }  // namespace
 
 int RunGradeServer(const GradeServerOptions& options) {
@@ -74,12 +129,18 @@ int RunGradeServer(const GradeServerOptions& options) {
     for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, stop);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    Image picture = ReadImage(options.picture);
+    // A picture (PNG, JPEG, TIFF) is read here; anything else is a video ffmpeg decodes a frame
+    // at a time.
+    std::optional<VideoSource> video;
+    Image picture;
+    if (IsPicture(options.picture)) picture = ReadImage(options.picture);
+    else video.emplace(options.picture);
     Chain chain;
     chain.stages.resize(1);
     if (options.chain) chain = LoadChainFile(*options.chain).chain;
     GradeSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin, std::move(picture), chain,
                          AvailableCores());
+    if (video) session.SetFrame(video->Decode(0), 0, video->Frames());
     const std::string token = MakeAccessToken();
 
     httplib::Server server;
@@ -216,6 +277,24 @@ int RunGradeServer(const GradeServerOptions& options) {
             Refuse(res, 500, e.what());
         }
     });
+    // A video's frame slider, and the graded frame as YUV4MPEG2.
+    server.Post("/api/frame", Json(session, [&video](GradeSession& s, const httplib::Request& req) {
+        if (!video) throw BadRequest("a picture has no frames");
+        const int index = IntField(Body(req), "frame");
+        if (index < 0 || index >= video->Frames())
+            throw BadRequest("frame must be 0.." + std::to_string(video->Frames() - 1));
+        s.SetFrame(video->Decode(index), index, video->Frames());
+        return s.State();
+    }));
+    server.Get("/api/frame.y4m", [&session, attachment](const httplib::Request&, httplib::Response& res) {
+        try {
+            attachment(res, "frame.y4m", session.GradedFrameY4m(), "application/octet-stream");
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
+        } catch (const CliError& e) {
+            Refuse(res, 500, e.what());
+        }
+    });
     server.Post("/api/chain", Json(session, [](GradeSession& s, const httplib::Request& req) { return s.OpenChain(req.body); }));
 
     std::atomic<int> signalled{0};
@@ -225,9 +304,11 @@ int RunGradeServer(const GradeServerOptions& options) {
         signalled = signal;
         server.stop();
     });
-    std::printf("tonalith grade: open http://127.0.0.1:%d/?token=%s\n", port, token.c_str());
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/?token=" + token;
+    std::printf("tonalith grade: open %s\n", url.c_str());
     std::printf("(Ctrl-C stops the server)\n");
     std::fflush(stdout);
+    if (options.open) OpenInBrowser(url);
     server.listen_after_bind();
     // Wakes the stopper if the server ended on its own.
     const bool stoppedBySignal = signalled != 0;

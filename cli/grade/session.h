@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/band_pool.h"
+#include "cli/grade/video_source.h"
 #include "cli/chain.h"
 #include "cli/image_io.h"
 #include "cli/picture_format.h"
@@ -54,8 +55,14 @@ public:
     // it: the window closes, the chain is handed over, the window opens on it. A malformed chain
     // throws BadRequest and changes nothing.
     std::string OpenChain(const std::string& bytes);
-    // Another picture to grade (a video's frame); the chain stays.
+    // Another picture to grade; the chain stays.
     void SetPicture(Image picture);
+    // A video's frame to grade instead: corrected as `tonalith apply` corrects the video (its own
+    // range and chroma layout), shown through the host's YC to RGB pair. `index` and `frames`
+    // are for the page's frame slider.
+    void SetFrame(VideoFrame frame, int index, int frames);
+    // The graded frame as a one-frame YUV4MPEG2 stream, as `tonalith apply` writes it.
+    std::string GradedFrameY4m();
 
     // The picture through the chain as it stands, and as it came; 8-bit RGBA.
     RgbaFrame Preview();
@@ -102,6 +109,13 @@ private:
     std::vector<Block> bandChains_;
     BandPool pool_;
     std::vector<std::vector<uint8_t>> bandBgr_;
+
+    // A video's frame, when grading one: the planes as decoded, and the slider's place.
+    bool video_ = false;
+    VideoFrame frame_;
+    int frameIndex_ = 0, frameCount_ = 0;
+    RgbaFrame VideoPreviewLocked();
+    void TakeUpChain();
 };
 
 }  // namespace tonalith::cli

@@ -1,0 +1,40 @@
+// A video for `tonalith grade`: one frame at a time, decoded by ffmpeg on demand into a
+// YUV4MPEG2 stream (its own pixel format kept where the stream can carry it), so the plug-in sees
+// the frame as `tonalith apply` sees the video.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/y4m.h"
+
+namespace tonalith::cli {
+
+struct VideoFrame {
+    Y4mHeader header;
+    std::vector<uint8_t> planes;  // Y, Cb, Cr as stored
+};
+
+class VideoSource {
+public:
+    // Asks ffprobe for the frame rate and length; throws a clear error when the file has no video
+    // ffmpeg can read.
+    explicit VideoSource(const std::string& path);
+    int Frames() const { return frames_; }
+    double FramesPerSecond() const { return fps_; }
+    // Frame `index` (0-based, clamped into the clip), through
+    // ffmpeg -ss T -i FILE -frames:v 1 -f yuv4mpegpipe -
+    VideoFrame Decode(int index) const;
+
+private:
+    std::string path_;
+    double fps_ = 25;
+    int frames_ = 1;
+};
+
+// Runs a program with an argument vector (no shell) and returns what it wrote on standard output;
+// throws with its error output when it fails. Exposed for tests.
+std::string RunForOutput(const std::vector<std::string>& argv);
+
+}  // namespace tonalith::cli
