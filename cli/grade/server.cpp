@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <signal.h>
@@ -145,6 +146,12 @@ int RunGradeServer(const GradeServerOptions& options) {
 
     httplib::Server server;
     server.set_payload_max_length(64 * 1024);
+    // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server, or another
+    // program, bind the same port beside this one and take some of its connections.
+    server.set_socket_options([](int sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (options.port < 0 || options.port > 65535) throw CliError("--port must be 0..65535");
     int port = options.port;
     if (port == 0) port = server.bind_to_any_port("127.0.0.1");
