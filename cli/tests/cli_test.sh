@@ -408,8 +408,8 @@ TABLE
     [ "$(stat -c %s low.jpg)" -lt "$(stat -c %s high.jpg)" ] || fail "-q 40 is not smaller than the default"
     ;;
 metadata)
-    # The ICC profile's bytes travel unchanged through every format; EXIF orientation and
-    # resolution are kept.
+    # The ICC profile's bytes travel unchanged through every format; EXIF (orientation included)
+    # and resolution are kept.
     convert -size 40x30 gradient:'#204080-#e0a060' -profile /usr/share/color/icc/ghostscript/a98.icc \
         -units PixelsPerInch -density 300 src.jpg
     convert src.jpg icc:src.icc
@@ -433,6 +433,36 @@ metadata)
         || fail "e.png has no eXIf chunk with the orientation"
     "$tonalith" apply --stage RGB e.png back.jpg || fail "apply exif from PNG"
     [ "$(identify -format '%[orientation]' back.jpg)" = RightTop ] || fail "the orientation did not come back from PNG"
+    # A camera's EXIF (first-directory tags and the EXIF directory) through every format, TIFF
+    # included, which keeps it as tags rather than one block; read back by exiv2's own tool.
+    cp exif.jpg cam.jpg
+    exiv2 -M"set Exif.Image.Make TestCam" -M"set Exif.Photo.ExposureTime 1/250" \
+        -M"set Exif.Photo.DateTimeOriginal 2026:12:10 09:00:00" cam.jpg || fail "fixture: exiv2"
+    camera_tags() { exiv2 -q -Pkv -g Exif.Image.Make -g Exif.Image.Orientation -g Exif.Photo.ExposureTime \
+        -g Exif.Photo.DateTimeOriginal "$1" 2>/dev/null | sort | tr -s ' '; }
+    want=$(camera_tags cam.jpg)
+    [ "$(echo "$want" | wc -l)" = 4 ] || fail "fixture: camera tags are $want"
+    for chain in jpg:tif tif:jpg tif:png png:tif tif:tif; do
+        from=${chain%:*} to=${chain#*:}
+        src=cam.jpg; [ "$from" = jpg ] || { "$tonalith" apply --stage RGB cam.jpg "cam-src.$from" && src=cam-src.$from; } \
+            || fail "to $from"
+        "$tonalith" apply --stage RGB "$src" "cam-out-$from.$to" || fail "$from to $to"
+        [ "$(camera_tags "cam-out-$from.$to")" = "$want" ] || fail "$from to $to: EXIF is $(camera_tags "cam-out-$from.$to")"
+    done
+    [ "$(identify -format '%[orientation]' cam-out-jpg.tif)" = RightTop ] || fail "a TIFF viewer sees no orientation"
+    # A broken EXIF block costs the TIFF its EXIF, with a note, not the picture.
+    { head -c 2 src.jpg; printf '\xff\xe1\x00\x14Exif\x00\x00MM\x00\x2a\xff\xff\xff\x00\x01\x01\x12\x00'; tail -c +3 src.jpg; } >bad-exif.jpg
+    "$tonalith" apply --stage RGB bad-exif.jpg bad-exif.tif 2>note.txt || fail "a broken EXIF block failed the picture"
+    grep -q "EXIF block it was given is broken.*written without it" note.txt || fail "no note on the broken EXIF: $(cat note.txt)"
+    [ "$(identify -format '%w' bad-exif.tif)" = 40 ] || fail "bad-exif.tif is not the picture"
+    # TIFF pictures libtiff decodes as RGBA (here: palette) come in rows as stored, like the
+    # others, so the orientation that travels is not applied twice.
+    convert -size 2x2 xc:blue -fill red -draw 'point 0,0' -type Palette -orient BottomRight pal.tif
+    [ "$(identify -format '%[orientation]' pal.tif)" = BottomRight ] || fail "fixture: no orientation"
+    "$tonalith" apply --stage RGB pal.tif pal-out.tif || fail "palette TIFF"
+    [ "$(identify -format '%[orientation]' pal-out.tif)" = BottomRight ] || fail "the palette TIFF lost its orientation"
+    read -r r b <<<"$(convert pal-out.tif -format '%[fx:int(255*p{0,0}.r)] %[fx:int(255*p{0,0}.b)]' info:)"
+    [ "$r" -gt 200 ] && [ "$b" -lt 60 ] || fail "the palette TIFF's rows were turned: first pixel $r/$b"
     ;;
 cmyk_jpeg)
     # A CMYK JPEG from Photoshop's convention (Adobe marker, inverted) through its embedded
