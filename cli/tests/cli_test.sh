@@ -157,6 +157,11 @@ outputs)
     ln -s sub/new.png dangling.png
     run dangling.png || fail "dangling link"
     [ -L dangling.png ] && cmp -s sub/new.png ref.png || fail "a dangling link's target was not created"
+    # A file with two names: both show the output, one file still.
+    echo old >first.png && ln first.png second.png
+    run first.png || fail "hard-linked output"
+    cmp -s second.png ref.png && cmp -s first.png ref.png || fail "the other name of a hard-linked output kept the old content"
+    [ "$(stat -c %i first.png)" = "$(stat -c %i second.png)" ] || fail "the hard link was broken"
     long=$(printf 'n%.0s' $(seq 251)).png   # 255 bytes: the longest legal name
     run "$long" || fail "a 255-byte name failed"
     cmp -s "$long" ref.png || fail "long name"
@@ -182,6 +187,28 @@ outputs)
     [ $? = 1 ] || fail "a closed pipe did not exit 1"
     grep -qF "standard output: write failed: Broken pipe" err.txt || fail "no EPIPE message: $(cat err.txt)"
     [ -z "$(ls -A . sub | grep tonalith-)" ] || fail "a temporary file was left behind"
+    ;;
+hard_link_full)
+    # A hard-linked output on a full disk (a small tmpfs of our own in a private mount namespace):
+    # the output fails before any byte of the old content changes, under both names.
+    command -v unshare >/dev/null || fail "unshare is missing"
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    "$tonalith" apply --stage "RGB: R(off)=20" demo/before.png ref.png || fail "plain output"
+    # Room for the old file and the finished temporary, not for the old file grown to the output.
+    pages=$(( ($(stat -c %s ref.png) + 4095) / 4096 ))
+    [ "$pages" -ge 4 ] || fail "fixture: the output is too small to show the case"
+    mkdir mnt
+    unshare -m bash -euo pipefail -c '
+        mount -t tmpfs -o size=$(( (1 + $2 + $2 / 2) * 4 ))k tonalith-test mnt
+        head -c 4096 /dev/urandom >mnt/old.png
+        cp mnt/old.png expected
+        ln mnt/old.png mnt/other.png
+        if "$1" apply --stage "RGB: R(off)=20" demo/before.png mnt/old.png 2>err.txt; then exit 3; else status=$?; fi
+        [ $status = 1 ] || { echo "status $status" >&2; exit 4; }
+        grep -q "mnt/old.png: no room to write it in place (left unchanged)" err.txt || { cat err.txt >&2; exit 5; }
+        cmp mnt/old.png expected && cmp mnt/other.png expected || exit 6
+        [ -z "$(ls -A mnt | grep tonalith-)" ] || exit 7
+    ' _ "$tonalith" "$pages" || fail "a full disk changed a hard-linked output or left a temporary (status $?)"
     ;;
 devices)
     # Device nodes of our own, on a tmpfs in a private mount namespace (never the machine's /dev).
