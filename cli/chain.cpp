@@ -1,12 +1,20 @@
 #include "cli/chain.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <iostream>
 #include <iterator>
+#include <memory>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "cli/limits.h"
 
 namespace tonalith::cli {
 namespace {
@@ -35,7 +43,13 @@ std::string StageName(size_t index, int32_t type) {
 
 std::string RangeText(TrackRange r) { return std::to_string(r.low) + ".." + std::to_string(r.high); }
 
-// Resolves a track key: an index 0..15 always, a label where it is unique within the model.
+bool SameLabel(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Resolves a track key (labels in any case): an index 0..15 always, a label where it is unique within the model.
 int ResolveTrack(int32_t type, const std::string& key, const std::string& where) {
     if (!key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
         const int index = key.size() <= 2 ? std::stoi(key) : kTracks;
@@ -44,7 +58,7 @@ int ResolveTrack(int32_t type, const std::string& key, const std::string& where)
     }
     std::vector<int> matches;
     for (int t = 0; t < kTracks; ++t)
-        if (!TrackLabel(type, t).empty() && TrackLabel(type, t) == key) matches.push_back(t);
+        if (!TrackLabel(type, t).empty() && SameLabel(TrackLabel(type, t), key)) matches.push_back(t);
     if (matches.size() > 1) {
         std::string indices;
         for (int m : matches) indices += (indices.empty() ? "" : " or ") + std::to_string(m);
@@ -77,6 +91,63 @@ int32_t ParseModel(const std::string& name, const std::string& where) {
     const int32_t type = ModelFromName(name);
     if (type < 0) throw CliError(where + ": unknown model \"" + name + "\" (use RGB, YCbCr, CMYK or HSV)");
     return type;
+}
+
+constexpr int kChainVersion = 1;
+
+// nlohmann's parser and dump() recurse once per level: nesting deeper than a chain can use is
+// refused from the text, before a tree is built.
+void CheckJsonDepth(const std::string& text, const std::string& source) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxJsonDepth)
+                throw CliError(source + ": JSON nested more than " + std::to_string(kMaxJsonDepth) +
+                               " levels deep; a chain needs four");
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+}
+
+// A key given twice in one object would otherwise be taken silently, the last one winning.
+Json::parser_callback_t RefuseDuplicateKeys(const std::string& source) {
+    auto keys = std::make_shared<std::vector<std::set<std::string>>>();
+    return [keys, source](int, Json::parse_event_t event, Json& parsed) {
+        if (event == Json::parse_event_t::object_start) {
+            keys->emplace_back();
+        } else if (event == Json::parse_event_t::object_end) {
+            if (!keys->empty()) keys->pop_back();
+        } else if (event == Json::parse_event_t::key && !keys->empty()) {
+            const std::string key = parsed.get<std::string>();
+            if (!keys->back().insert(key).second) throw CliError(source + ": key \"" + key + "\" is given twice");
+        }
+        return true;
+    };
+}
+
+// A value for a message: never the whole of a large one.
+std::string Shorten(const Json& value) {
+    std::string text = value.dump();
+    if (text.size() > 40) text = text.substr(0, 37) + "...";
+    return text;
+}
+
+// Nothing in a chain file is ignored: a key it does not know is an error naming it.
+void RefuseUnknownKeys(const Json& object, std::initializer_list<const char*> known, const std::string& where) {
+    for (const auto& item : object.items()) {
+        if (std::any_of(known.begin(), known.end(), [&](const char* k) { return item.key() == k; })) continue;
+        std::string list;
+        for (const char* k : known) list += (list.empty() ? "" : ", ") + std::string(k);
+        throw CliError(where + ": unknown key \"" + item.key() + "\" (known: " + list + ")");
+    }
 }
 
 // The plug-in's stage count: up to the last record whose tracks are not all zero, at least one.
@@ -167,9 +238,12 @@ Chain FromBlock(const uint8_t* data, size_t size, const std::string& source) {
 }
 
 Chain ParseChainJson(const std::string& text, const std::string& source) {
+    CheckJsonDepth(text, source);
     Json doc;
     try {
-        doc = Json::parse(text);
+        doc = Json::parse(text, RefuseDuplicateKeys(source));
+    } catch (const CliError&) {
+        throw;
     } catch (const Json::exception& e) {
         // Syntax errors, and numbers no double can hold (1e999): the file is not a chain.
         std::string what = e.what();
@@ -177,8 +251,12 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
         throw CliError(source + ": malformed JSON: " + (colon == std::string::npos ? what : what.substr(colon)));
     }
     if (!doc.is_object()) throw CliError(source + ": a JSON chain is an object with a \"stages\" array");
+    RefuseUnknownKeys(doc, {"format", "version", "stages"}, source + ": the chain");
     if (doc.contains("format") && doc["format"] != "tonalith-chain")
         throw CliError(source + ": \"format\" is not \"tonalith-chain\"");
+    if (doc.contains("version") && doc["version"] != kChainVersion)
+        throw CliError(source + ": \"version\" " + Shorten(doc["version"]) + " is not supported (this tonalith reads version " +
+                       std::to_string(kChainVersion) + ")");
     if (!doc.contains("stages") || !doc["stages"].is_array())
         throw CliError(source + ": a JSON chain needs a \"stages\" array");
     const Json& stages = doc["stages"];
@@ -190,6 +268,7 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
         std::string where = source + ": stage " + std::to_string(s + 1);
         if (!js.is_object() || !js.contains("model") || !js["model"].is_string())
             throw CliError(where + ": each stage is an object with a \"model\" name");
+        RefuseUnknownKeys(js, {"model", "tracks"}, where);
         Stage stage;
         stage.type = ParseModel(js["model"].get<std::string>(), where);
         where = source + ": " + StageName(s, stage.type);
@@ -198,7 +277,7 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
             const Json& tracks = js["tracks"];
             const auto number = [&](const Json& v, const std::string& key) -> long long {
                 if (!v.is_number_integer())
-                    throw CliError(where + ": track " + key + " must be an integer, not " + v.dump());
+                    throw CliError(where + ": track " + key + " must be an integer, not " + Shorten(v));
                 return v.is_number_unsigned() ? static_cast<long long>(std::min<uint64_t>(v.get<uint64_t>(), 1u << 30))
                                               : v.get<long long>();
             };
@@ -222,7 +301,7 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
 std::string ChainToJson(const Chain& chain, const std::string& source) {
     Json doc;
     doc["format"] = "tonalith-chain";
-    doc["version"] = 1;
+    doc["version"] = kChainVersion;
     Json stages = Json::array();
     for (size_t s = 0; s < chain.stages.size(); ++s) {
         const Stage& stage = chain.stages[s];
@@ -287,10 +366,29 @@ LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source)
 }
 
 LoadedChain LoadChainFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw CliError(path + ": cannot open: " + std::strerror(errno));
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw CliError(path + ": read error");
+    if (path == "-") {
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) throw CliError("standard input: read error");
+        if (bytes.size() > kMaxChainFileBytes)
+            throw CliError("standard input: over " + std::to_string(kMaxChainFileBytes >> 10) + " KiB, too large for a chain");
+        return ParseChainBytes(bytes, "standard input");
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) throw CliError(path + ": cannot open: " + std::strerror(errno));
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+    struct stat st {};
+    if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) throw CliError(path + ": is a folder, not a chain");
+    // Read once, whatever it is (a FIFO, /dev/stdin), and never more than a chain can be.
+    std::string bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.append(buffer, n);
+        if (bytes.size() > kMaxChainFileBytes)
+            throw CliError(path + ": over " + std::to_string(kMaxChainFileBytes >> 10) +
+                           " KiB, too large for a chain (IN and CHAIN swapped?)");
+    }
+    if (std::ferror(file)) throw CliError(path + ": read error: " + std::strerror(errno));
     return ParseChainBytes(bytes, path);
 }
 

@@ -65,6 +65,7 @@ struct LoadedChain {
     Chain chain;
     ChainForm form;
 };
+// "-" reads standard input.
 LoadedChain LoadChainFile(const std::string& path);
 // Chooses the form by content: JSON text begins with '{' and holds no NUL byte.
 LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source);

@@ -43,15 +43,16 @@ public:
     explicit VideoLevels(int bitDepth);
 
     int bitDepth() const { return bitDepth_; }
-    int16_t LumaToYc(uint16_t code) const { return lumaIn_[code & mask_]; }
-    int16_t ChromaToYc(uint16_t code) const { return chromaIn_[code & mask_]; }
+    // A code above the depth's range (a 10-bit sample holds 16 bits) counts as the top code.
+    int16_t LumaToYc(uint16_t code) const { return lumaIn_[code > maxCode_ ? maxCode_ : code]; }
+    int16_t ChromaToYc(uint16_t code) const { return chromaIn_[code > maxCode_ ? maxCode_ : code]; }
     uint16_t YcToLuma(int y) const { return lumaOut_[ClampIndex(y)]; }
     uint16_t YcToChroma(int c) const { return chromaOut_[ClampIndex(c + 2048)]; }
 
 private:
     static int ClampIndex(int v) { return v < 0 ? 0 : (v > 4095 ? 4095 : v); }
     int bitDepth_;
-    unsigned mask_;
+    unsigned maxCode_;
     std::vector<int16_t> lumaIn_, chromaIn_;
     std::vector<uint16_t> lumaOut_, chromaOut_;
 };

@@ -12,7 +12,13 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 void Run(PluginHost& host, std::vector<YcPixel>& pixels) {
-    host.Process(pixels.data(), static_cast<int32_t>(pixels.size()), 1, static_cast<int32_t>(pixels.size()));
+    if (!host.Process(pixels.data(), static_cast<int32_t>(pixels.size()), 1, static_cast<int32_t>(pixels.size())))
+        throw CliError("the plug-in could not correct the curve probes (it could not get its working memory)");
+}
+
+void ProcessPicture(PluginHost& host, std::vector<YcPixel>& yc, const Image& image) {
+    if (!host.Process(yc.data(), image.width, image.height, image.width))
+        throw CliError("the plug-in could not correct the picture (it could not get its working memory); nothing written");
 }
 
 YcPixel FromRgb(int r, int g, int b) {
@@ -211,7 +217,7 @@ void ApplyToImage(PluginHost& host, Image& image) {
             bgr[3 * i + 2] = static_cast<uint8_t>(sample(i, 0));
         }
         HostRgbToYc(yc.data(), bgr.data(), static_cast<int32_t>(n));
-        host.Process(yc.data(), image.width, image.height, image.width);
+        ProcessPicture(host, yc, image);
         HostYcToRgb(bgr.data(), yc.data(), static_cast<int32_t>(n));
         const int outChannels = image.HasAlpha() ? 4 : 3;
         std::vector<uint16_t> out(n * outChannels);
@@ -226,7 +232,7 @@ void ApplyToImage(PluginHost& host, Image& image) {
         return;
     }
     for (size_t i = 0; i < n; ++i) yc[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
-    host.Process(yc.data(), image.width, image.height, image.width);
+    ProcessPicture(host, yc, image);
     const int outChannels = image.HasAlpha() ? 4 : 3;
     std::vector<uint16_t> out(n * outChannels);
     for (size_t i = 0; i < n; ++i) {
@@ -244,7 +250,7 @@ std::vector<StagePanels> ProbeCurves(PluginHost& host, const Chain& chain) {
 }
 
 std::string CurvesSvg(const std::vector<StagePanels>& stages, const std::string& title) {
-    constexpr int kPlot = 220, kLeft = 60, kTop = 50, kGapX = 90, kGapY = 110, kTitle = 40;
+    constexpr int kPlot = 220, kLeft = 60, kTop = 50, kGapX = 130, kGapY = 110, kTitle = 40;
     size_t columns = 1;
     for (const auto& s : stages) columns = std::max(columns, s.panels.size());
     const int cell = kPlot + kGapX, row = kPlot + kGapY;

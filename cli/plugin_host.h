@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "cli/chain.h"
@@ -11,16 +13,23 @@
 
 namespace tonalith::cli {
 
-// The plug-in next to the executable: <exe dir>/../tonalith.so (the build tree), then
-// <exe dir>/tonalith.so, then <exe dir>/../lib/tonalith/tonalith.so (an install).
+// The plug-in found from the executable's real location (links followed): <exe dir>/tonalith.so
+// (copied beside it), <exe dir>/../tonalith.so (the build tree), then
+// <exe dir>/../lib/tonalith/tonalith.so or ../lib64/tonalith/ (an install).
 std::string DefaultPluginPath();
 std::string ExecutableDirectory();
 
 class PluginHost {
 public:
     // Loads the library and calls FilterInit. The plug-in keeps its state process-wide, so only
-    // one PluginHost may exist at a time.
+    // one PluginHost may load a given library at a time.
     explicit PluginHost(const std::string& libraryPath);
+
+    // Another instance of the same plug-in, with the same chain and range, loaded from a private
+    // copy of the library so that it has process-wide state of its own. The plug-in expects its
+    // callbacks never to run two at a time, so a frame can be split over threads only this way:
+    // one instance per thread, each called by that thread alone.
+    std::unique_ptr<PluginHost> PrivateInstance() const;
     ~PluginHost();  // FilterExit
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
@@ -30,8 +39,10 @@ public:
     void SetChain(const Block& block);
     // Chooses the host's YC <-> RGB pair: full range (pictures, full-range video) or limited.
     void SetLimitedRange(bool limited);
-    // One frame, corrected in place. Frame numbers increase from call to call.
-    void Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch);
+    // One frame, corrected in place. Frame numbers increase from call to call. Returns false when
+    // the plug-in left the frame as it came (it could not get its curve set or working buffers):
+    // such a frame must not be passed on as corrected.
+    [[nodiscard]] bool Process(YcPixel* pixels, int32_t width, int32_t height, int32_t rowPitch);
 
     // Host services (static because the plug-in calls plain functions).
     static int32_t TONALITH_CALL GetCurrentFrame(void* editHandle);
@@ -40,6 +51,16 @@ public:
     static int32_t TONALITH_CALL QueryRedraw(FilterTable* filter);
 
 private:
+    struct PrivateCopyTag {};
+    PluginHost(const std::string& libraryPath, PrivateCopyTag);
+    void Load(const std::string& libraryPath, const std::string& openPath);
+
+    std::string libraryPath_;
+    bool private_ = false;
+    int copyFd_ = -1;
+    bool limited_ = false;
+    int32_t tag_ = 0;
+    Block block_{};
     void* library_ = nullptr;
     FilterTable record_{};
     HostFunctions functions_{};
@@ -47,10 +68,12 @@ private:
     std::array<int32_t, 1> checkValues_{};
     int32_t frameNumber_ = 0;
     bool initialised_ = false;
-    static PluginHost* active_;
+    bool processing_ = false;
+    bool uncorrected_ = false;
+    static PluginHost* active_;  // the instance of the library loaded by path
     // The plug-in remembers the last fileTag for the life of the process, so every chain handed
     // over, by any host object, needs a tag it has not seen.
-    static int32_t fileTag_;
+    static std::atomic<int32_t> fileTag_;
 };
 
 }  // namespace tonalith::cli

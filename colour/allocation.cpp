@@ -10,6 +10,19 @@ namespace {
 uint64_t allocationCount = 0;
 uint64_t allocationFailAt = 0;
 bool allocationFailAfter = false;
+
+// Whole programs that load the plug-in (the command-line host) cannot call SetAllocationFault;
+// TONALITH_FAIL_ALLOCATIONS_FROM=N in their environment makes the N-th allocation of the process
+// and every later one fail instead.
+bool FailedFromEnvironment() {
+    static uint64_t processCount = 0;
+    static const uint64_t failFrom = [] {
+        const char* text = std::getenv("TONALITH_FAIL_ALLOCATIONS_FROM");
+        return text ? std::strtoull(text, nullptr, 10) : 0;
+    }();
+    ++processCount;
+    return failFrom != 0 && processCount >= failFrom;
+}
 }  // namespace
 
 uint64_t SetAllocationFault(uint64_t failAt, bool andAfter) {
@@ -24,6 +37,7 @@ uint64_t SetAllocationFault(uint64_t failAt, bool andAfter) {
 void* AllocateBuffer(size_t bytes) {
 #if defined(TONALITH_ALLOCATION_FAULTS)
     ++allocationCount;
+    if (FailedFromEnvironment()) return nullptr;
     if (allocationFailAt != 0 && (allocationCount == allocationFailAt ||
                                   (allocationFailAfter && allocationCount > allocationFailAt)))
         return nullptr;

@@ -9,6 +9,8 @@ namespace tonalith {
 
 uint8_t CmykDivideTable[256][256];
 uint8_t CmykMultiplyTable[256][256];
+uint8_t CmykDivideByBlack[256][256];
+uint8_t CmykMultiplyByBlack[256][256];
 
 namespace {
 
@@ -34,6 +36,12 @@ void BuildCmykTables() {
             CmykMultiplyTable[c][k] = TruncateToByte(x);
         }
         CmykMultiplyTable[c][255] = 0;  // pure black whatever the ink
+    }
+    for (int k = 0; k < 256; ++k) {
+        for (int v = 0; v < 256; ++v) {
+            CmykDivideByBlack[k][v] = CmykDivideTable[v][k];
+            CmykMultiplyByBlack[k][v] = CmykMultiplyTable[v][k];
+        }
     }
 }
 

@@ -1,14 +1,17 @@
 #include "colour/curve_set.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "colour/allocation.h"
+#include "colour/hsv_run.h"
 #include "curves/builders.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
 
 void FreeCurves(CurveSet& set) {
+    FreePreparedHsvRuns(set);
     FreeBuffer(set.rgbCurves);
     FreeBuffer(set.ycCurves);
     FreeBuffer(set.cmykCurves);
@@ -65,7 +68,13 @@ bool SameShape(const CurveSet& set, const Layout& layout) {
     return true;
 }
 
-void RecordChain(CurveSet& set, const Layout& layout, const StageTable& table, int32_t stageCount) {
+// Shared by every curve set (several plug-in instances may build at once on their own threads),
+// so no two builds anywhere get the same generation.
+std::atomic<uint64_t> lastGeneration{0};
+
+void RecordChain(CurveSet& set, const Layout& layout, const StageTable& table, int32_t stageCount,
+                 bool blocksChanged) {
+    if (blocksChanged || set.generation == 0) set.generation = ++lastGeneration;
     set.stageCount = stageCount;
     for (int32_t s = 0; s < stageCount; ++s) set.stageTypes[s] = table.stages[s].type;
     std::memcpy(set.blockCount, layout.count, sizeof(set.blockCount));
@@ -80,14 +89,17 @@ void BuildCurves(CurveSet& curveSet, const StageTable& table, int32_t stageCount
 
     if (SameShape(curveSet, layout)) {
         // A slider move or a model-preserving edit: the buffers fit as they are.
+        bool changed = false;
         for (int type = 0; type < kStageTypeCount; ++type) {
             for (int32_t m = 0; m < layout.count[type]; ++m) {
                 if (std::memcmp(curveSet.blockTracks[type][m], layout.tracks[type][m],
-                                sizeof(layout.tracks[type][m])) != 0)
+                                sizeof(layout.tracks[type][m])) != 0) {
                     BuildBlock(curveSet, type, m, layout.tracks[type][m]);
+                    changed = true;
+                }
             }
         }
-        RecordChain(curveSet, layout, table, stageCount);
+        RecordChain(curveSet, layout, table, stageCount, changed);
         return;
     }
 
@@ -111,7 +123,7 @@ void BuildCurves(CurveSet& curveSet, const StageTable& table, int32_t stageCount
     for (int type = 0; type < kStageTypeCount; ++type)
         for (int32_t m = 0; m < layout.count[type]; ++m)
             BuildBlock(curveSet, type, m, layout.tracks[type][m]);
-    RecordChain(curveSet, layout, table, stageCount);
+    RecordChain(curveSet, layout, table, stageCount, true);
 }
 
 bool CurvesMatchChain(const CurveSet& curveSet, const StageTable& table, int32_t stageCount) {

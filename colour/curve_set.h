@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "colour/hsv_run.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
@@ -38,6 +39,11 @@ struct CurveSet {
     // so that a rebuild after a slider move recomputes only the block that changed.
     int32_t blockCount[kStageTypeCount] = {};
     int32_t blockTracks[kStageTypeCount][kMaxStages][kTrackCount] = {};
+    // Changes whenever a block is built, never repeats, and is 0 only while nothing is built:
+    // what the prepared copies made from the blocks are checked against.
+    uint64_t generation = 0;
+    // The fused tables of the chain's HSV runs, made from the blocks above; freed with them.
+    PreparedHsvRuns hsvRuns;
 };
 
 // Brings every block up to date with stages 0..stageCount-1 of the table. All or nothing: if any buffer cannot

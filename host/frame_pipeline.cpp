@@ -8,6 +8,7 @@
 #include "colour/appliers.h"
 #include "colour/converters.h"
 #include "colour/curve_set.h"
+#include "colour/hsv_run.h"
 #include "host/chain_operations.h"
 #include "host/plugin_state.h"
 #include "stages/stage_table.h"
@@ -46,7 +47,7 @@ constexpr const char* kApplierNames[kStageTypeCount] = {"ApplyRgbCurves", "Apply
 
 class Walk {
 public:
-    Walk(const PluginState& state, FilterTable* filter, const FrameRecord& frame,
+    Walk(PluginState& state, FilterTable* filter, const FrameRecord& frame,
          const WorkingBuffers& buffers)
         : curves_(state.curves), stages_(state.stageTable.stages),
           stageCount_(state.chain.stageCount), trace_(state.pipelineTrace),
@@ -135,6 +136,12 @@ public:
         }
         Trace("HsvToYc");
 
+        // The run fused into two look-ups a pixel (the same pixels); step by step, row by row,
+        // when memory for its tables is short.
+        if (const HsvRunTables* fused = PreparedHsvRun(curves_, firstBlock, blockIndex - firstBlock)) {
+            ApplyHsvRun(frame_, *fused);
+            return last;
+        }
         FrameRecord row = frame_;
         row.height = 1;
         row.rowPitch = frame_.width;
@@ -158,7 +165,7 @@ private:
         if (trace_ != nullptr) trace_(step, block);
     }
 
-    const CurveSet& curves_;
+    CurveSet& curves_;
     const StageRecord* stages_;
     int32_t stageCount_;
     PipelineTraceFunction trace_;
@@ -227,11 +234,20 @@ void ProcessFrame(PluginState& state, FilterTable* filter, FrameRecord* frame) {
     // The walk must match the curve set: the host may have rewritten the block without a new
     // fileTag, FilterExit may have freed the set, or an earlier build may have failed.
     if (!CurvesMatchChain(state)) BuildCurves(state);
-    if (!state.curves.built || !FrameIsUsable(*frame)) return;
-
-    WorkingBuffers buffers;
-    if (AllocateWorkingBuffers(state, *frame, buffers)) Walk(state, filter, *frame, buffers).Run();
-    FreeWorkingBuffers(buffers);
+    bool corrected = false;
+    if (state.curves.built && FrameIsUsable(*frame)) {
+        WorkingBuffers buffers;
+        if (AllocateWorkingBuffers(state, *frame, buffers)) {
+            Walk(state, filter, *frame, buffers).Run();
+            corrected = true;
+        }
+        FreeWorkingBuffers(buffers);
+    }
+    // A frame left as it came (no curve set or working buffers to be had, or a geometry that
+    // cannot be walked) is still a finished call, as hosts expect. The plug-in then asks the host
+    // for its current frame, a harmless query to any host and one it makes in no other case here,
+    // so a host that must not pass such a frame on as corrected (the command-line host) can tell.
+    if (!corrected) filter->hostFunctions->getCurrentFrame(frame->editHandle);
 }
 
 }  // namespace tonalith

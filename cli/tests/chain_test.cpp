@@ -1,7 +1,13 @@
 #include "cli/chain.h"
+#include "cli/limits.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
 
 namespace tonalith::cli {
@@ -61,12 +67,75 @@ TEST(ChainJson, RejectsWithAMessageNamingTheProblem) {
         // uncaught exception.
         {R"j({"format": 88e888, "stages": []})j", "c.json: malformed JSON"},
         {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": 1e999}}]})j", "c.json: malformed JSON"},
-        {R"j({"stage": []})j", "needs a \"stages\" array"},
+        {R"j({})j", "needs a \"stages\" array"},
+        // Nothing in a chain is taken silently: misspelt keys, keys given twice, other versions.
+        {R"j({"stage": []})j", "c.json: the chain: unknown key \"stage\" (known: format, version, stages)"},
+        {R"j({"stages": [{"model": "RGB", "trakcs": {"R(off)": 1}}]})j", "c.json: stage 1: unknown key \"trakcs\""},
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": 10, "R(off)": 20}}]})j", "key \"R(off)\" is given twice"},
+        {R"j({"stages": [{"model": "RGB"}], "stages": [{"model": "HSV"}]})j", "c.json: key \"stages\" is given twice"},
+        {R"j({"stages": [{"model": "RGB", "model": "HSV"}]})j", "key \"model\" is given twice"},
+        {R"j({"version": 99, "stages": [{"model": "RGB"}]})j", "\"version\" 99 is not supported (this tonalith reads version 1)"},
+        {R"j({"version": "1", "stages": [{"model": "RGB"}]})j", "\"version\" \"1\" is not supported"},
+        {R"j({"format": "other", "stages": [{"model": "RGB"}]})j", "\"format\" is not \"tonalith-chain\""},
+        // A long value is quoted short.
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"}}]})j",
+         "must be an integer, not \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa..."},
     };
     for (const Case& c : cases) {
         const std::string error = ErrorOf([&] { ParseChainJson(c.json, "c.json"); });
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.json << "\n  gave: " << error;
     }
+}
+
+// Nesting is refused from the text: 50,000 levels once overflowed the stack in the parser (and
+// again when the error message printed the value).
+TEST(ChainJson, DeepNestingIsRefusedBeforeParsing) {
+    struct Case {
+        std::string json;
+        bool refused;
+    };
+    const auto nest = [](int depth, const std::string& open, const std::string& close) {
+        std::string inner;
+        for (int i = 0; i < depth; ++i) inner += open;
+        for (int i = 0; i < depth; ++i) inner += close;
+        return inner;
+    };
+    const Case cases[] = {
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": )j" + nest(50000, "[", "]") + "}}]}", true},
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": )j" + nest(5000, "{\"a\":", "}") + "}}]}", true},
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": [[[[[1]]]]]}}]})j", true},  // 9 levels
+        {R"j({"stages": [{"model": "RGB", "tracks": {"R(off)": [[[[1]]]]}}]})j", false},   // 8: refused later, as a non-integer
+        // Brackets inside strings are text, not nesting.
+        {R"j({"stages": [{"model": "RGB", "tracks": {"[[[[[[[[[[\"{{{{{{{{{{": 1}}]})j", false},
+    };
+    for (const Case& c : cases) {
+        const std::string error = ErrorOf([&] { ParseChainJson(c.json, "deep.json"); });
+        EXPECT_EQ(error.find("deep.json: JSON nested more than 8 levels deep") != std::string::npos, c.refused)
+            << c.json.substr(0, 80) << "\n  gave: " << error.substr(0, 200);
+        EXPECT_LT(error.size(), 300u);
+    }
+}
+
+TEST(ChainFile, FoldersHugeAndUnreadableFilesAreOneClearError) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("tonalith-chain-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "big.json") << std::string(kMaxChainFileBytes + 1, ' ');
+    std::ofstream(dir / "fits.json") << std::string(kMaxChainFileBytes - 60, ' ') << R"j({"stages": [{"model": "RGB"}]})j";
+    struct Case {
+        std::string path, expected;
+    };
+    const Case cases[] = {
+        {dir.string(), ": is a folder, not a chain"},
+        {(dir / "big.json").string(), "big.json: over 1024 KiB, too large for a chain"},
+        {(dir / "missing.json").string(), "missing.json: cannot open: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const std::string error = ErrorOf([&] { LoadChainFile(c.path); });
+        EXPECT_NE(error.find(c.expected), std::string::npos) << c.path << "\n  gave: " << error;
+    }
+    EXPECT_EQ(LoadChainFile((dir / "fits.json").string()).chain.stages.size(), 1u);
+    fs::remove_all(dir);
 }
 
 TEST(ChainJson, ElevenStagesAreRefused) {

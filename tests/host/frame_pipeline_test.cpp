@@ -127,6 +127,32 @@ TEST_F(Pipeline, ChangedFileTagReloadsTheChainBeforeTheFrame) {
     EXPECT_EQ(staticPluginState.chain.currentStage, 2);
 }
 
+// Asking for the current frame inside a frame is how the plug-in tells a host that it left the
+// frame as it came; a frame it corrects never asks.
+TEST_F(Pipeline, OnlyAFrameLeftAsItCameAsksForTheCurrentFrame) {
+    struct Case {
+        const char* name;
+        int32_t width, rowPitch;
+        bool leftAsItCame;
+    };
+    const Case cases[] = {
+        {"usable", 5, 8, false},
+        {"pitch below the width", 5, 4, true},
+        {"negative width", -1, 8, true},
+    };
+    SetChain({kStageRgb, kStageHsv});
+    staticPluginState.stageTable.stages[0].tracks[0] = 40;
+    for (const Case& c : cases) {
+        frame.FillPattern();
+        before_ = frame.pixels;
+        frame.record.width = c.width;
+        frame.record.rowPitch = c.rowPitch;
+        RunFrame();
+        EXPECT_EQ(host.CallsStartingWith("GetCurrentFrame").size(), c.leftAsItCame ? 1u : 0u) << c.name;
+        EXPECT_EQ(frame.pixels[0].y == before_[0].y && frame.pixels[0].cb == before_[0].cb, c.leftAsItCame) << c.name;
+    }
+}
+
 TEST_F(Pipeline, BlockRewrittenWithoutANewTagIsRebuiltBeforeTheWalk) {
     SetChain({kStageRgb});
     RunFrame();
