@@ -8,11 +8,10 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "cli/grade.h"
-#include "cli/host_conversions.h"
-#include "cli/lut_export.h"
-#include "cli/picture.h"
-#include "cli/sample_kernels.h"
+#include "cli/plugin/host_conversions.h"
+#include "cli/lut/lut_export.h"
+#include "cli/pictures/picture_correction.h"
+#include "cli/video/sample_kernels.h"
 // Only the message numbers: the functions are the plug-in's, reached through PluginHost::Windows().
 #include "platform/win32.h"
 
@@ -39,7 +38,7 @@ std::string Trimmed(std::string text) {
 GradeSession::GradeSession(const std::string& pluginPath, Image picture, const Chain& chain, int bands)
     : host_(pluginPath), windows_(host_.Windows()), pool_(std::max(1, bands)) {
     if (!windows_)
-        throw CliError(pluginPath + ": this plug-in library offers no configuration window to a host off Windows");
+        throw Failure(pluginPath + ": this plug-in library offers no configuration window to a host off Windows");
     host_.SetChain(ToBlock(chain));
     bandHosts_.push_back(&host_);
     bandChains_.push_back(host_.StoredBlock());
@@ -58,7 +57,7 @@ GradeSession::~GradeSession() { CloseWindow(); }
 // The editor's filter dialog, and the plug-in's window created inside it.
 void GradeSession::OpenWindow() {
     dialog_ = windows_->createDialog("Tonalith", 430, 445);
-    if (!dialog_) throw CliError("cannot create the dialog");
+    if (!dialog_) throw Failure("cannot create the dialog");
     host_.WindowMessage(dialog_, kHostMsgInit, 0, 0);
 }
 
@@ -192,7 +191,7 @@ std::string GradeSession::OpenChain(const std::string& bytes) {
     Chain chain;
     try {
         chain = ParseChainBytes(bytes, "the chain file").chain;
-    } catch (const CliError& e) {
+    } catch (const Failure& e) {
         throw BadRequest(e.what());
     }
     std::lock_guard lock(mutex_);
@@ -314,7 +313,7 @@ RgbaFrame GradeSession::Preview() {
         ToRgba(band, work_, frame.rgba);
     });
     if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
-        throw CliError("the plug-in could not correct the picture (it could not get its working memory)");
+        throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     frame.cpuMs = ProcessCpuMs() - start;
     return frame;
 }
@@ -360,7 +359,7 @@ RgbaFrame GradeSession::VideoPreviewLocked() {
     VideoFrame graded = frame_;
     FrameCorrector corrector(graded.header, bandHosts_);
     if (!corrector.Correct(graded.planes.data()))
-        throw CliError("the plug-in could not correct the frame (it could not get its working memory)");
+        throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
     return {graded.header.width, graded.header.height, version_, 0, FrameToRgba(graded)};
 }
 
@@ -387,7 +386,7 @@ std::string GradeSession::GradedFrameY4m() {
     VideoFrame graded = frame_;
     FrameCorrector corrector(graded.header, {&host_});
     if (!corrector.Correct(graded.planes.data()))
-        throw CliError("the plug-in could not correct the frame (it could not get its working memory)");
+        throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
     std::string out = graded.header.line + "\nFRAME\n";
     out.append(reinterpret_cast<const char*>(graded.planes.data()), graded.planes.size());
     return out;
@@ -406,7 +405,7 @@ std::string InMemory(Write write) {
     char* data = nullptr;
     size_t size = 0;
     std::FILE* memory = open_memstream(&data, &size);
-    if (!memory) throw CliError("out of memory");
+    if (!memory) throw Failure("out of memory");
     try {
         write(memory);
     } catch (...) {

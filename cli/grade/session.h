@@ -12,12 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "cli/band_pool.h"
+#include "cli/video/band_pool.h"
 #include "cli/grade/video_source.h"
-#include "cli/chain.h"
-#include "cli/image_io.h"
-#include "cli/picture_format.h"
-#include "cli/plugin_host.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/failure.h"
+#include "cli/pictures/image_io.h"
+#include "cli/pictures/picture_format.h"
+#include "cli/plugin/plugin_host.h"
 
 namespace tonalith::cli {
 

@@ -18,11 +18,11 @@ namespace tonalith::cli {
 
 std::string RunForOutput(const std::vector<std::string>& argv) {
     int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw CliError(std::string("cannot make a pipe: ") + std::strerror(errno));
+    if (pipe2(out, O_CLOEXEC) != 0) throw Failure(std::string("cannot make a pipe: ") + std::strerror(errno));
     if (pipe2(err, O_CLOEXEC) != 0) {
         ::close(out[0]);
         ::close(out[1]);
-        throw CliError(std::string("cannot make a pipe: ") + std::strerror(errno));
+        throw Failure(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -49,7 +49,7 @@ std::string RunForOutput(const std::vector<std::string>& argv) {
     if (spawned != 0) {
         ::close(out[0]);
         ::close(err[0]);
-        throw CliError(argv[0] + ": cannot run it: " + std::strerror(spawned));
+        throw Failure(argv[0] + ": cannot run it: " + std::strerror(spawned));
     }
     // Both pipes drained together, so a chatty error output never stalls the picture.
     std::string output, errors;
@@ -81,7 +81,7 @@ std::string RunForOutput(const std::vector<std::string>& argv) {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         while (!errors.empty() && (errors.back() == '\n' || errors.back() == '\r')) errors.pop_back();
-        throw CliError(argv[0] + " failed" + (errors.empty() ? std::string() : ": " + errors.substr(0, 400)));
+        throw Failure(argv[0] + " failed" + (errors.empty() ? std::string() : ": " + errors.substr(0, 400)));
     }
     return output;
 }
@@ -107,12 +107,12 @@ VideoSource::VideoSource(const std::string& path) : path_(path) {
         probe = RunForOutput({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                               "stream=avg_frame_rate,r_frame_rate,nb_frames,duration:format=duration", "-of", "json", "--",
                               path});
-    } catch (const CliError& e) {
-        throw CliError(path + ": not a picture, and ffmpeg reads no video from it (" + e.what() + ")");
+    } catch (const Failure& e) {
+        throw Failure(path + ": not a picture, and ffmpeg reads no video from it (" + e.what() + ")");
     }
     const auto info = nlohmann::json::parse(probe, nullptr, false);
     if (info.is_discarded() || !info.contains("streams") || info["streams"].empty())
-        throw CliError(path + ": not a picture, and ffmpeg finds no video stream in it");
+        throw Failure(path + ": not a picture, and ffmpeg finds no video stream in it");
     const auto& stream = info["streams"][0];
     const auto text = [](const nlohmann::json& object, const char* key) {
         return object.contains(key) && object[key].is_string() ? object[key].get<std::string>() : std::string();
@@ -142,12 +142,12 @@ VideoFrame VideoSource::Decode(int index) const {
                                             "0:v:0", "-frames:v", "1", "-f", "yuv4mpegpipe", "-strict", "-1", "-"});
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb"),
                                                        &std::fclose);
-    if (bytes.empty() || !in) throw CliError(path_ + ": ffmpeg gave no frame " + std::to_string(index + 1));
+    if (bytes.empty() || !in) throw Failure(path_ + ": ffmpeg gave no frame " + std::to_string(index + 1));
     VideoFrame frame;
     frame.header = ReadY4mHeader(in.get(), path_);
     std::string line;
     if (!ReadY4mFrame(in.get(), path_, frame.header, 0, line, frame.planes))
-        throw CliError(path_ + ": ffmpeg gave no frame " + std::to_string(index + 1));
+        throw Failure(path_ + ": ffmpeg gave no frame " + std::to_string(index + 1));
     return frame;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/y4m.h"
+#include "cli/video/y4m.h"
 
 namespace tonalith::cli {
 
