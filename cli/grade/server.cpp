@@ -2,13 +2,13 @@
 
 #include <httplib.h>
 #include <pthread.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "cli/grade/access.h"
+#include "cli/grade/process.h"
 #include "cli/grade/session.h"
 #include "cli/grade/video_source.h"
 #include "cli/pictures/picture_format.h"
@@ -72,38 +73,15 @@ httplib::Server::Handler Json(GradeSession& session, Action action) {
     };
 }
 
-// The desktop's default browser, through xdg-open with an argument vector (no shell). Its exit is
-// not waited for; a missing opener is a note, not a failure: the address is printed anyway.
+// The desktop's default browser, through xdg-open. Its exit is not waited for; a missing opener is
+// a note, not a failure: the address is printed anyway.
 void OpenInBrowser(const std::string& url) {
-    std::string opener;
-    const char* path = std::getenv("PATH");
-    for (std::string rest = path ? path : ""; opener.empty();) {
-        const size_t colon = rest.find(':');
-        const std::string dir = rest.substr(0, colon);
-        const std::string candidate = (dir.empty() ? "." : dir) + "/xdg-open";
-        if (access(candidate.c_str(), X_OK) == 0) opener = candidate;
-        if (colon == std::string::npos) break;
-        rest.erase(0, colon + 1);
-    }
-    if (opener.empty()) {
-        std::fprintf(stderr, "tonalith grade: note: no xdg-open here to start a browser; open the address above\n");
-        return;
-    }
-    // The opener runs with the stop signals unblocked, as any program expects to start.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    std::string argument = url;
-    char* argv[] = {opener.data(), argument.data(), nullptr};
     pid_t child = 0;
-    const int error = posix_spawn(&child, opener.c_str(), nullptr, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    if (error != 0)
-        std::fprintf(stderr, "tonalith grade: note: cannot start %s (%s); open the address above\n", opener.c_str(),
-                     std::strerror(error));
+    const int error = SpawnProgram({"xdg-open", url}, nullptr, child);
+    if (error == ENOENT)
+        std::fprintf(stderr, "tonalith grade: note: no xdg-open here to start a browser; open the address above\n");
+    else if (error != 0)
+        std::fprintf(stderr, "tonalith grade: note: cannot start xdg-open (%s); open the address above\n", std::strerror(error));
     else
         std::thread([child] { waitpid(child, nullptr, 0); }).detach();
 }

@@ -33,8 +33,4 @@ private:
     int frames_ = 1;
 };
 
-// Runs a program with an argument vector (no shell) and returns what it wrote on standard output;
-// throws with its error output when it fails. Exposed for tests.
-std::string RunForOutput(const std::vector<std::string>& argv);
-
 }  // namespace tonalith::cli

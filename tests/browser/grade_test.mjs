@@ -255,6 +255,9 @@ try {
     "a malformed chain file is refused and changes nothing", await page.textContent("#error"));
   check((await request("POST", "/api/chain", withToken, "x".repeat(679))).status === 400, "refused: an upload neither JSON nor a 680-byte block");
   s = unchanged;
+  await page.selectOption("#stages", "2");  // the next action clears the message
+  s = await settle(s.version);
+  check(s.current === 2 && (await page.textContent("#error")) === "", "the next action clears the refusal's message");
 
   // The split and the zoom.
   await page.click("#actual");
