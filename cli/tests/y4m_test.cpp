@@ -66,7 +66,7 @@ protected:
 
     // Runs bytes through the plug-in with the chain; returns the output bytes.
     std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr, Y4mResult* result = nullptr,
-                    int threads = 1) {
+                    int threads = 1, int stripRows = 0) {
         const fs::path in = dir / "in.y4m", out = dir / "out.y4m";
         std::ofstream(in, std::ios::binary) << bytes;
         PluginHost host(TONALITH_PLUGIN_PATH);
@@ -77,7 +77,7 @@ protected:
             ~Closer() { std::fclose(f); }
         } closer{file};
         OutputFile output(out.string());
-        const Y4mResult done = ProcessY4m(file, "in.y4m", output, host, VideoOptions{threads, false, kDefaultMaxPixels});
+        const Y4mResult done = ProcessY4m(file, "in.y4m", output, host, VideoOptions{threads, false, kDefaultMaxPixels, stripRows});
         output.Commit();
         if (frames) *frames = done.frames;
         if (result) *result = done;
@@ -358,9 +358,10 @@ TEST_F(Y4mTest, EveryLayoutAndDepthPassesAZeroChain) {
     }
 }
 
-// Bands on private plug-in instances give the frames one instance gives, for every model and for
-// full and subsampled layouts (whose bands read their neighbours' rows).
-TEST_F(Y4mTest, BandsOnSeveralThreadsMatchOneThread) {
+// Strips of a few rows, and bands on private plug-in instances, give the frames one call per frame
+// gives, for every model and for full and subsampled layouts (whose strips and bands read their
+// neighbours' rows).
+TEST_F(Y4mTest, StripsAndBandsOnSeveralThreadsMatchOneCallPerFrame) {
     Chain models;
     models.stages.resize(4);
     for (int m = 0; m < 4; ++m) models.stages[m].type = m;
@@ -373,12 +374,17 @@ TEST_F(Y4mTest, BandsOnSeveralThreadsMatchOneThread) {
         Chain chain;
         if (m < 4) chain.stages = {models.stages[m]};
         else chain = models;
-        for (const Layout& layout : {kLayouts[0], kLayouts[8], kLayouts[11]}) {
+        for (const Layout& layout : {kLayouts[0], kLayouts[8], kLayouts[9], kLayouts[11]}) {
             const std::string bytes = LayoutStream(layout, 37, 29, 2, 11);
-            const std::string one = Run(bytes, chain, nullptr, nullptr, 1);
+            const std::string one = Run(bytes, chain, nullptr, nullptr, 1, 1000);
             EXPECT_NE(one, bytes) << "model " << m << " " << layout.tag;
-            for (int threads : {3})
-                EXPECT_EQ(Run(bytes, chain, nullptr, nullptr, threads), one) << "model " << m << " " << layout.tag << " " << threads;
+            struct Split {
+                int threads, stripRows;
+            };
+            for (const Split split : {Split{1, 1}, Split{1, 4}, Split{3, 1}, Split{2, 6}})
+                EXPECT_EQ(Run(bytes, chain, nullptr, nullptr, split.threads, split.stripRows), one)
+                    << "model " << m << " " << layout.tag << ", " << split.threads << " threads, strips of "
+                    << split.stripRows << " rows";
         }
     }
 }
