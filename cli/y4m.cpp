@@ -329,7 +329,6 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
         }
         return true;
     }
-    const DepthMaps& maps = MapsForDepth(depth);
     const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
     int32_t* sums = scratch.sums.data();
     int16_t* row16 = scratch.row16.data();
@@ -341,9 +340,9 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
         const int rows = std::min(stripRows_, r1 - a);
         for (int r = a; r < a + rows; ++r) {
             const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
-            WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, maps.chromaIn, sums, chromaWidth,
+            WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, Samples::kChroma, sums, chromaWidth,
                       depth);
-            WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, maps.chromaIn, sums + widest,
+            WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, Samples::kChroma, sums + widest,
                       chromaWidth, depth);
             UpsampleRow(sums, chromaWidth, row16, width, header_.horizontal);
             UpsampleRow(sums + widest, chromaWidth, row16 + widest, width, header_.horizontal);
@@ -358,7 +357,7 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
         const int rows = std::min(chromaStripRows_, c1 - a);
         for (int j = a; j < a + rows; ++j) {
             const DownTap tap = DownsampleTap(header_.vertical, j, height);
-            WeighRows(yRow(tap.i0), tap.w0, yRow(tap.i1), tap.w1, yRow(tap.i2), tap.w2, maps.lumaIn, sums, width, depth);
+            WeighRows(yRow(tap.i0), tap.w0, yRow(tap.i1), tap.w1, yRow(tap.i2), tap.w2, Samples::kLuma, sums, width, depth);
             DownsampleRow(sums, width, row16, chromaWidth, header_.horizontal);
             ChromaCodesToPixels(row16, cbRow(j), crRow(j), pixels + static_cast<size_t>(j - a) * chromaWidth,
                                 chromaWidth, depth);
