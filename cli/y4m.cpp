@@ -1,6 +1,7 @@
 #include "cli/y4m.h"
 
 #include <sched.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -24,9 +26,12 @@ namespace tonalith::cli {
 namespace {
 
 constexpr size_t kMaxLine = 4096;
-// A frame's data is read in steps of at least this, its buffer growing with what arrives, so a
-// header that declares huge frames costs nothing until their bytes are there.
+// A frame up to this size gets its whole buffer at once (memory that is not written costs
+// nothing); a larger one is read in steps of at least kReadStep, its buffer growing with what
+// arrives, so a header that declares huge frames costs nothing until their bytes are there.
+constexpr size_t kWholeFrameBytes = size_t{64} << 20;
 constexpr size_t kReadStep = size_t{1} << 20;
+constexpr size_t kHugePage = size_t{2} << 20;
 
 // Reads up to and including '\n'. Returns false when the stream ends before any byte.
 bool ReadLine(std::FILE* in, std::string& line, bool& complete) {
@@ -115,8 +120,21 @@ Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixel
                    SuggestedFormat(chroma) + " -f yuv4mpegpipe in the ffmpeg command that writes the stream");
 }
 
+void* AllocateFrameMemory(size_t bytes) {
+    void* p = nullptr;
+    if (bytes >= kHugePage) {
+        const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        p = std::aligned_alloc(kHugePage, rounded);
+        if (p) madvise(p, rounded, MADV_HUGEPAGE);  // a hint: refused, the pages are ordinary ones
+    } else {
+        p = std::malloc(bytes ? bytes : 1);
+    }
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
 bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& header, int64_t index,
-                  std::string& frameLine, std::vector<uint8_t>& raw) {
+                  std::string& frameLine, FrameBuffer& raw) {
     bool complete;
     if (!ReadLine(in, frameLine, complete)) {
         if (std::ferror(in)) throw CliError(name + ": read error: " + std::strerror(errno));
@@ -130,6 +148,7 @@ bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& heade
     if (frameLine.compare(0, 5, "FRAME") != 0 || (frameLine.size() > 5 && frameLine[5] != ' '))
         throw CliError(where + ": expected a FRAME header");
     const size_t bytes = header.FrameBytes();
+    if (raw.size() < bytes && bytes <= kWholeFrameBytes) raw.resize(bytes);
     size_t got = 0;
     while (got < bytes) {
         const size_t step = raw.size() >= bytes ? bytes - got : std::min(bytes - got, std::max(kReadStep, got));
@@ -405,9 +424,9 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     // in shared state, so a reader left waiting on a pipe (below) never touches freed memory.
     struct Slot {
         std::string frameLine;
-        std::vector<uint8_t> raw;
-        std::vector<uint8_t> corrected;  // the subsampled layouts' output; 4:4:4 is corrected in place
-        const std::vector<uint8_t>& Output(bool separate) const { return separate ? corrected : raw; }
+        FrameBuffer raw;
+        FrameBuffer corrected;  // the subsampled layouts' output; 4:4:4 is corrected in place
+        const FrameBuffer& Output(bool separate) const { return separate ? corrected : raw; }
     };
     struct Shared {
         std::array<Slot, 3> slots;
@@ -440,7 +459,7 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
             while (Slot* slot = corrected.Pop()) {
                 slot->frameLine += '\n';
                 out.Write(slot->frameLine.data(), slot->frameLine.size());
-                const std::vector<uint8_t>& bytes = slot->Output(separate);
+                const FrameBuffer& bytes = slot->Output(separate);
                 out.Write(bytes.data(), bytes.size());
                 shared->empty.Push(slot);
             }

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/limits.h"
@@ -42,10 +44,34 @@ struct Y4mCutShort : CliError {
     using CliError::CliError;
 };
 
+// Memory for frames: left unfilled when allocated (every byte is read or written before it is
+// used) and, for large frames, 2 MiB-aligned and offered huge pages, so that a frame costs a few
+// page faults rather than thousands.
+void* AllocateFrameMemory(size_t bytes);  // throws std::bad_alloc; freed with std::free
+template <typename T>
+struct FrameAllocator {
+    using value_type = T;
+    FrameAllocator() = default;
+    template <typename U>
+    FrameAllocator(const FrameAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(AllocateFrameMemory(n * sizeof(T))); }
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    bool operator==(const FrameAllocator&) const { return true; }
+};
+using FrameBuffer = std::vector<uint8_t, FrameAllocator<uint8_t>>;
+
 // Reads one frame's planes as they are stored (Y, Cb, Cr; FrameBytes() bytes). Returns false at a
 // clean end of stream; throws on a frame cut short. `frameLine` receives the FRAME line.
 bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& header, int64_t index,
-                  std::string& frameLine, std::vector<uint8_t>& raw);
+                  std::string& frameLine, FrameBuffer& raw);
 
 // One frame through the plug-in, a strip of rows at a time: each strip is brought into the YC
 // scale (chroma to the luma sites for the luma, luma to the chroma sites for the chroma),
