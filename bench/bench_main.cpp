@@ -29,6 +29,7 @@
 #include "colour/cpu_features.h"
 #include "colour/curve_set.h"
 #include "colour/hsv_run.h"
+#include "host/frame_pipeline.h"
 #include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
@@ -327,9 +328,9 @@ struct Bench {
              [this, n] { host.functions.rgbToYc(frame.data(), pristineRgb.data(), n); }},
             {"ApplyRgbCurves", [this] { ConfigureChain({kStageRgb}); },
              [this] { std::memcpy(rgb.data(), pristineRgb.data(), count * sizeof(Rgb24)); },
-             [this] { ApplyRgbCurves(record, rgb.data(), staticPluginState.curves.rgbCurves); }},
+             [this] { ApplyRgbCurves(ViewOf(record), rgb.data(), staticPluginState.curves.rgbCurves); }},
             {"ApplyYcCurves", [this] { ConfigureChain({kStageYcbcr}); }, nullptr,
-             [this] { ApplyYcCurves(record, staticPluginState.curves.ycCurves); }},
+             [this] { ApplyYcCurves(ViewOf(record), staticPluginState.curves.ycCurves); }},
             {"RgbToCmyk", nullptr, nullptr,
              [this, w, h] { RgbToCmyk(cmyk.data(), pristineRgb.data(), h, w, 0); }},
             {"CmykToRgb", nullptr, nullptr,
@@ -338,7 +339,7 @@ struct Bench {
             {"ApplyHsvCurves", [this] { ConfigureChain({kStageHsv}); },
              [this] { std::memcpy(hsv.data(), pristineHsv.data(), count * sizeof(Hsv16)); },
              [this] {
-                 ApplyHsvCurves(record, hsv.data(), staticPluginState.curves.hueCurves, staticPluginState.curves.saturationCurves,
+                 ApplyHsvCurves(ViewOf(record), hsv.data(), staticPluginState.curves.hueCurves, staticPluginState.curves.saturationCurves,
                                 staticPluginState.curves.valueCurves);
              }},
             {"HsvToYc", nullptr, nullptr,

@@ -10,6 +10,7 @@
 #include "colour/curve_set.h"
 #include "curves/builders.h"
 #include "fake_host.h"
+#include "host/frame_pipeline.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
@@ -231,7 +232,7 @@ TEST_F(Pipeline, HsvRunsGiveTheSamePixelsAsWholeFramePasses) {
     BuildCurves(staticPluginState);
 
     std::vector<YcPixel> expected = frame.pixels;
-    FrameRecord whole = frame.record;
+    FrameView whole = ViewOf(frame.record);
     whole.pixels = expected.data();
     std::vector<Hsv16> hsv(expected.size(), Hsv16{-1, -1, -1});
     const int32_t skip = whole.rowPitch - whole.width;
@@ -268,7 +269,7 @@ TEST(Appliers, YcCurvesClampEachComponentBeforeTheLookUp) {
         block[3 * e + 2] = static_cast<int16_t>(e / 2);   // new Cr
     }
     YcPixel pixels[2] = {{-5, 3000, -4000}, {5000, 0, 2047}};
-    FrameRecord frame{};
+    FrameView frame{};
     frame.pixels = pixels;
     frame.width = 2;
     frame.height = 1;
@@ -291,7 +292,7 @@ TEST(Appliers, HsvSaturationIsLookedUpWithTheNewHue) {
     saturation[40 * 1024 + 300] = 2;
     for (int v = 0; v < 4096; ++v) value[v] = static_cast<int16_t>(4095 - v);
     Hsv16 pixel = {100, 40, 5000};
-    FrameRecord frame{};
+    FrameView frame{};
     frame.width = frame.height = frame.rowPitch = 1;
     ApplyHsvCurves(frame, &pixel, hue.data(), saturation.data(), value.data());
     EXPECT_EQ(pixel.hue, 300);
@@ -305,7 +306,7 @@ TEST(Appliers, RgbAndCmykMapEachByteThroughItsOwnColumnAndSkipTails) {
         for (int k = 0; k < 3; ++k) rgbBlock[3 * v + k] = static_cast<uint8_t>(v + k + 1);
         for (int k = 0; k < 4; ++k) cmykBlock[4 * v + k] = static_cast<uint8_t>(v ^ (k + 1));
     }
-    FrameRecord frame{};
+    FrameView frame{};
     frame.width = 1;
     frame.height = 2;
     frame.rowPitch = 2;
