@@ -53,7 +53,7 @@ TEST_F(PictureTest, ZeroRgbChainLeavesEightBitPicturesUnchanged) {
 
 TEST_F(PictureTest, SixteenBitPicturesKeepTwelveBitPrecisionThroughAZeroYcbcrChain) {
     Stage stage;
-    stage.type = kYcbcr;
+    stage.model = kYcbcr;
     host.SetChain(ToBlock(ChainOf(stage)));
     const Image before = RandomImage(4, 16, 7);
     Image after = before;

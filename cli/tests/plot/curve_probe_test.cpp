@@ -27,7 +27,7 @@ TEST_F(CurveProbeTest, ProbedCurvesOfZeroStagesAreTheIdentity) {
     Chain chain;
     for (int type = 0; type < kModelCount; ++type) {
         Stage stage;
-        stage.type = type;
+        stage.model = type;
         chain.stages.push_back(stage);
     }
     const auto stages = ProbeCurves(host, chain);
