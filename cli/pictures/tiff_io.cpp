@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "cli/failure.h"
 #include "cli/pictures/image_io.h"
+#include "cli/pictures/tiff_exif.h"
 
 namespace tonalith::cli {
 namespace {
@@ -109,6 +111,11 @@ Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name, int64
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     ReadTiffMetadata(tiff.get(), image.meta);
+    try {
+        image.meta.exif = ExifFromTiff(bytes);
+    } catch (const Failure& e) {
+        std::fprintf(stderr, "tonalith: note: %s: %s; the picture is read without it\n", name.c_str(), e.what());
+    }
     const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
     const bool plain = !TIFFIsTiled(tiff.get()) && (depth == 8 || depth == 16) && format == SAMPLEFORMAT_UINT && planar == PLANARCONFIG_CONTIG &&
                        ((grey && (samples == 1 || samples == 2)) ||
@@ -117,8 +124,13 @@ Image ReadTiff(const std::vector<uint8_t>& bytes, const std::string& name, int64
         // Palette, YCbCr, tiles, bit depths other than 8 and 16, separate planes: libtiff's RGBA reader.
         if (photometric == PHOTOMETRIC_SEPARATED)
             throw Failure(name + ": CMYK TIFF pictures are not supported; convert them to RGB first");
+        // Rows as stored, as the plain path reads them: the Orientation tag travels with the EXIF, so
+        // turning the picture here as well would turn it twice.
+        uint16_t orientation = ORIENTATION_TOPLEFT;
+        TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ORIENTATION, &orientation);
+        if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) orientation = ORIENTATION_TOPLEFT;
         std::vector<uint32_t> rgba(static_cast<size_t>(width) * height);
-        if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, rgba.data(), ORIENTATION_TOPLEFT, 0))
+        if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, rgba.data(), orientation, 0))
             throw Failure(name + ": unsupported or broken TIFF: " + Problem("cannot decode it"));
         image.channels = samples == 2 || samples == 4 ? 4 : 3;
         image.bitDepth = 8;
@@ -191,6 +203,13 @@ void WriteTiff(std::FILE* out, const Image& image, const std::string& name) {
                 throw Failure(name + ": cannot write TIFF: " + Problem("row " + std::to_string(y)));
         }
         if (!TIFFWriteDirectory(t)) throw Failure(name + ": cannot write TIFF: " + Problem("directory"));
+    }
+    if (!image.meta.exif.empty()) {
+        try {
+            file.bytes = TiffWithExif(file.bytes, image.meta.exif);
+        } catch (const Failure& e) {
+            std::fprintf(stderr, "tonalith: note: %s: %s; the picture is written without it\n", name.c_str(), e.what());
+        }
     }
     if (std::fwrite(file.bytes.data(), 1, file.bytes.size(), out) != file.bytes.size() || std::fflush(out) != 0)
         throw Failure(name + ": write failed: " + std::strerror(errno));

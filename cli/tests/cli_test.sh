@@ -157,6 +157,11 @@ outputs)
     ln -s sub/new.png dangling.png
     run dangling.png || fail "dangling link"
     [ -L dangling.png ] && cmp -s sub/new.png ref.png || fail "a dangling link's target was not created"
+    # A file with two names: both show the output, one file still.
+    echo old >first.png && ln first.png second.png
+    run first.png || fail "hard-linked output"
+    cmp -s second.png ref.png && cmp -s first.png ref.png || fail "the other name of a hard-linked output kept the old content"
+    [ "$(stat -c %i first.png)" = "$(stat -c %i second.png)" ] || fail "the hard link was broken"
     long=$(printf 'n%.0s' $(seq 251)).png   # 255 bytes: the longest legal name
     run "$long" || fail "a 255-byte name failed"
     cmp -s "$long" ref.png || fail "long name"
@@ -182,6 +187,28 @@ outputs)
     [ $? = 1 ] || fail "a closed pipe did not exit 1"
     grep -qF "standard output: write failed: Broken pipe" err.txt || fail "no EPIPE message: $(cat err.txt)"
     [ -z "$(ls -A . sub | grep tonalith-)" ] || fail "a temporary file was left behind"
+    ;;
+hard_link_full)
+    # A hard-linked output on a full disk (a small tmpfs of our own in a private mount namespace):
+    # the output fails before any byte of the old content changes, under both names.
+    command -v unshare >/dev/null || fail "unshare is missing"
+    "$tonalith" demo -o demo >/dev/null || fail "demo"
+    "$tonalith" apply --stage "RGB: R(off)=20" demo/before.png ref.png || fail "plain output"
+    # Room for the old file and the finished temporary, not for the old file grown to the output.
+    pages=$(( ($(stat -c %s ref.png) + 4095) / 4096 ))
+    [ "$pages" -ge 4 ] || fail "fixture: the output is too small to show the case"
+    mkdir mnt
+    unshare -m bash -euo pipefail -c '
+        mount -t tmpfs -o size=$(( (1 + $2 + $2 / 2) * 4 ))k tonalith-test mnt
+        head -c 4096 /dev/urandom >mnt/old.png
+        cp mnt/old.png expected
+        ln mnt/old.png mnt/other.png
+        if "$1" apply --stage "RGB: R(off)=20" demo/before.png mnt/old.png 2>err.txt; then exit 3; else status=$?; fi
+        [ $status = 1 ] || { echo "status $status" >&2; exit 4; }
+        grep -q "mnt/old.png: no room to write it in place (left unchanged)" err.txt || { cat err.txt >&2; exit 5; }
+        cmp mnt/old.png expected && cmp mnt/other.png expected || exit 6
+        [ -z "$(ls -A mnt | grep tonalith-)" ] || exit 7
+    ' _ "$tonalith" "$pages" || fail "a full disk changed a hard-linked output or left a temporary (status $?)"
     ;;
 devices)
     # Device nodes of our own, on a tmpfs in a private mount namespace (never the machine's /dev).
@@ -408,8 +435,8 @@ TABLE
     [ "$(stat -c %s low.jpg)" -lt "$(stat -c %s high.jpg)" ] || fail "-q 40 is not smaller than the default"
     ;;
 metadata)
-    # The ICC profile's bytes travel unchanged through every format; EXIF orientation and
-    # resolution are kept.
+    # The ICC profile's bytes travel unchanged through every format; EXIF (orientation included)
+    # and resolution are kept.
     convert -size 40x30 gradient:'#204080-#e0a060' -profile /usr/share/color/icc/ghostscript/a98.icc \
         -units PixelsPerInch -density 300 src.jpg
     convert src.jpg icc:src.icc
@@ -433,6 +460,36 @@ metadata)
         || fail "e.png has no eXIf chunk with the orientation"
     "$tonalith" apply --stage RGB e.png back.jpg || fail "apply exif from PNG"
     [ "$(identify -format '%[orientation]' back.jpg)" = RightTop ] || fail "the orientation did not come back from PNG"
+    # A camera's EXIF (first-directory tags and the EXIF directory) through every format, TIFF
+    # included, which keeps it as tags rather than one block; read back by exiv2's own tool.
+    cp exif.jpg cam.jpg
+    exiv2 -M"set Exif.Image.Make TestCam" -M"set Exif.Photo.ExposureTime 1/250" \
+        -M"set Exif.Photo.DateTimeOriginal 2026:12:10 09:00:00" cam.jpg || fail "fixture: exiv2"
+    camera_tags() { exiv2 -q -Pkv -g Exif.Image.Make -g Exif.Image.Orientation -g Exif.Photo.ExposureTime \
+        -g Exif.Photo.DateTimeOriginal "$1" 2>/dev/null | sort | tr -s ' '; }
+    want=$(camera_tags cam.jpg)
+    [ "$(echo "$want" | wc -l)" = 4 ] || fail "fixture: camera tags are $want"
+    for chain in jpg:tif tif:jpg tif:png png:tif tif:tif; do
+        from=${chain%:*} to=${chain#*:}
+        src=cam.jpg; [ "$from" = jpg ] || { "$tonalith" apply --stage RGB cam.jpg "cam-src.$from" && src=cam-src.$from; } \
+            || fail "to $from"
+        "$tonalith" apply --stage RGB "$src" "cam-out-$from.$to" || fail "$from to $to"
+        [ "$(camera_tags "cam-out-$from.$to")" = "$want" ] || fail "$from to $to: EXIF is $(camera_tags "cam-out-$from.$to")"
+    done
+    [ "$(identify -format '%[orientation]' cam-out-jpg.tif)" = RightTop ] || fail "a TIFF viewer sees no orientation"
+    # A broken EXIF block costs the TIFF its EXIF, with a note, not the picture.
+    { head -c 2 src.jpg; printf '\xff\xe1\x00\x14Exif\x00\x00MM\x00\x2a\xff\xff\xff\x00\x01\x01\x12\x00'; tail -c +3 src.jpg; } >bad-exif.jpg
+    "$tonalith" apply --stage RGB bad-exif.jpg bad-exif.tif 2>note.txt || fail "a broken EXIF block failed the picture"
+    grep -q "EXIF block it was given is broken.*written without it" note.txt || fail "no note on the broken EXIF: $(cat note.txt)"
+    [ "$(identify -format '%w' bad-exif.tif)" = 40 ] || fail "bad-exif.tif is not the picture"
+    # TIFF pictures libtiff decodes as RGBA (here: palette) come in rows as stored, like the
+    # others, so the orientation that travels is not applied twice.
+    convert -size 2x2 xc:blue -fill red -draw 'point 0,0' -type Palette -orient BottomRight pal.tif
+    [ "$(identify -format '%[orientation]' pal.tif)" = BottomRight ] || fail "fixture: no orientation"
+    "$tonalith" apply --stage RGB pal.tif pal-out.tif || fail "palette TIFF"
+    [ "$(identify -format '%[orientation]' pal-out.tif)" = BottomRight ] || fail "the palette TIFF lost its orientation"
+    read -r r b <<<"$(convert pal-out.tif -format '%[fx:int(255*p{0,0}.r)] %[fx:int(255*p{0,0}.b)]' info:)"
+    [ "$r" -gt 200 ] && [ "$b" -lt 60 ] || fail "the palette TIFF's rows were turned: first pixel $r/$b"
     ;;
 cmyk_jpeg)
     # A CMYK JPEG from Photoshop's convention (Adobe marker, inverted) through its embedded
