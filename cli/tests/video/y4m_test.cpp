@@ -100,7 +100,7 @@ protected:
     static Chain ZeroYcbcr() {
         Chain chain;
         chain.stages.resize(1);
-        chain.stages[0].type = kYcbcr;
+        chain.stages[0].model = kYcbcr;
         return chain;
     }
 
@@ -416,7 +416,7 @@ TEST_F(Y4mTest, EveryLayoutAndDepthPassesAZeroChain) {
 TEST_F(Y4mTest, StripsAndBandsOnSeveralThreadsMatchOneCallPerFrame) {
     Chain models;
     models.stages.resize(4);
-    for (int m = 0; m < 4; ++m) models.stages[m].type = m;
+    for (int m = 0; m < 4; ++m) models.stages[m].model = m;
     models.stages[0].tracks[0] = 40;   // RGB: R(off)
     models.stages[1].tracks[3] = -30;  // YCbCr
     models.stages[2].tracks[5] = 25;   // CMYK
