@@ -76,7 +76,7 @@ int32_t TONALITH_CALL OwnYcToRgb(void* destination, const YcPixel* source, int32
 }  // namespace
 
 #if defined(TONALITH_BENCH_CLI_HOST)
-const char* HostConversionsName() { return "command-line host (cli/host_conversions)"; }
+const char* HostConversionsName() { return "command-line host (cli/plugin/host_conversions)"; }
 YcToRgbFunction HostYcToRgbFunction() { return &cli::HostYcToRgb; }
 RgbToYcFunction HostRgbToYcFunction() { return &cli::HostRgbToYc; }
 #else

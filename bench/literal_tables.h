@@ -1,5 +1,5 @@
 // The conversion tables built the plain way, one formula evaluation per entry and nothing shared
-// between entries: the yardstick FilterInit's build is timed and compared against.
+// between entries: the yardstick the conversion tables' build is timed and compared against.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,7 @@ struct LiteralTables {
 };
 
 void BuildLiteralTables(LiteralTables& t);
-// True when every entry equals the plug-in's tables (FilterInit must have run).
+// True when every entry equals the plug-in's tables (BuildConversionTables must have run).
 bool SameAsPluginTables(const LiteralTables& t);
 
 }  // namespace tonalith::bench

@@ -11,7 +11,7 @@ namespace {
 
 // Calls `perRow(row, width)` for every row; row tails are never touched.
 template <typename Pixel, typename Function>
-void ForEachRow(const FrameRecord& frame, Pixel* buffer, Function perRow) {
+void ForEachRow(const FrameView& frame, Pixel* buffer, Function perRow) {
     if (frame.width <= 0 || frame.height <= 0) return;
     const size_t width = static_cast<size_t>(frame.width);
     const size_t pitch = static_cast<size_t>(frame.rowPitch);
@@ -47,7 +47,7 @@ void ApplyByteTablesRow(uint8_t* __restrict row, size_t bytes, const uint8_t* __
 
 // Calls `perRow(row, bytes)` for every row of a buffer of `channels` bytes per pixel.
 template <typename Function>
-void ForEachByteRow(const FrameRecord& frame, uint8_t* buffer, size_t channels, Function perRow) {
+void ForEachByteRow(const FrameView& frame, uint8_t* buffer, size_t channels, Function perRow) {
     if (frame.width <= 0 || frame.height <= 0) return;
     const size_t bytes = static_cast<size_t>(frame.width) * channels;
     const size_t pitch = static_cast<size_t>(frame.rowPitch) * channels;
@@ -81,7 +81,7 @@ const Kernels& ChosenKernels() {
     return kernels;
 }
 
-void ApplyByteTables(const FrameRecord& frame, uint8_t* buffer, const uint8_t* block,
+void ApplyByteTables(const FrameView& frame, uint8_t* buffer, const uint8_t* block,
                      int channels) {
     if (ChosenKernels().byteTablesVbmi) {
         // The wide path wants one 256-byte table per channel: a derived copy per call of at most
@@ -106,15 +106,15 @@ void ApplyByteTables(const FrameRecord& frame, uint8_t* buffer, const uint8_t* b
 
 }  // namespace
 
-void ApplyRgbCurves(const FrameRecord& frame, Rgb24* buffer, const uint8_t* block) {
+void ApplyRgbCurves(const FrameView& frame, Rgb24* buffer, const uint8_t* block) {
     ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, 3);
 }
 
-void ApplyCmykCurves(const FrameRecord& frame, Cmyk32* buffer, const uint8_t* block) {
+void ApplyCmykCurves(const FrameView& frame, Cmyk32* buffer, const uint8_t* block) {
     ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, 4);
 }
 
-void ApplyYcCurves(const FrameRecord& frame, const int16_t* block) {
+void ApplyYcCurves(const FrameView& frame, const int16_t* block) {
     const simd::YcApplier wide = ChosenKernels().yc;
     size_t done = 0;
     if (wide != nullptr && frame.width > 0 && frame.height > 0)
@@ -127,7 +127,7 @@ void ApplyYcCurves(const FrameRecord& frame, const int16_t* block) {
     }
 }
 
-void ApplyHsvCurves(const FrameRecord& frame, Hsv16* buffer, const int16_t* hueBlock,
+void ApplyHsvCurves(const FrameView& frame, Hsv16* buffer, const int16_t* hueBlock,
                     const int16_t* saturationBlock, const int16_t* valueBlock) {
     // Plain loads: the hue and value maps stay in L1 and the saturation rows a picture uses stay
     // close, where gathers measured slower.

@@ -4,14 +4,13 @@
 #include <cstdint>
 
 #include "colour/pixel_formats.h"
-#include "host/filter_abi.h"
 
 namespace tonalith {
 
-void ApplyRgbCurves(const FrameRecord& frame, Rgb24* buffer, const uint8_t* block);
-void ApplyYcCurves(const FrameRecord& frame, const int16_t* block);
-void ApplyCmykCurves(const FrameRecord& frame, Cmyk32* buffer, const uint8_t* block);
-void ApplyHsvCurves(const FrameRecord& frame, Hsv16* buffer, const int16_t* hueBlock,
+void ApplyRgbCurves(const FrameView& frame, Rgb24* buffer, const uint8_t* block);
+void ApplyYcCurves(const FrameView& frame, const int16_t* block);
+void ApplyCmykCurves(const FrameView& frame, Cmyk32* buffer, const uint8_t* block);
+void ApplyHsvCurves(const FrameView& frame, Hsv16* buffer, const int16_t* hueBlock,
                     const int16_t* saturationBlock, const int16_t* valueBlock);
 
 }  // namespace tonalith

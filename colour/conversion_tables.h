@@ -1,5 +1,5 @@
-// The process-wide look-up tables behind the converters, both families: built by FilterInit,
-// then read-only.
+// The process-wide look-up tables behind the converters, both families: built by the first
+// FilterInit, then read-only.
 #pragma once
 
 #include "colour/cmyk_tables.h"

@@ -84,7 +84,7 @@ bool UseGathers() {
 
 }  // namespace
 
-void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables, bool allowWide) {
+void ApplyHsvRun(const FrameView& frame, const HsvRunTables& tables, bool allowWide) {
     if (frame.width <= 0 || frame.height <= 0) return;
     const size_t width = static_cast<size_t>(frame.width);
     const size_t rows = static_cast<size_t>(frame.height);

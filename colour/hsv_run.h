@@ -6,9 +6,10 @@
 // length, giving exactly the pixels of YcToHsv, the appliers in order and HsvToYc.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "host/filter_abi.h"
+#include "colour/pixel_formats.h"
 
 namespace tonalith {
 
@@ -33,7 +34,7 @@ void BuildHsvRunTables(HsvRunTables& tables, const int16_t* hueBlocks,
 // The run on the frame's image pixels, in place; row tails are left alone. The wide path takes
 // the leading part of every row where the CPU has it, unless `allowWide` is false (the plain
 // loop alone: the reference the tests hold the wide path to).
-void ApplyHsvRun(const FrameRecord& frame, const HsvRunTables& tables, bool allowWide = true);
+void ApplyHsvRun(const FrameView& frame, const HsvRunTables& tables, bool allowWide = true);
 
 // The fused tables a curve set keeps for its HSV runs. At most five runs: ten stages, each run
 // apart from the next by a stage of another model.

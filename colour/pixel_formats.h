@@ -37,4 +37,13 @@ struct Hsv16 {
 };
 static_assert(sizeof(Hsv16) == 6);
 
+// A frame as the appliers walk it: the host's YC pixels, `height` rows of `rowPitch` pixels of
+// which the first `width` are image. The working buffers of the other models share its geometry.
+struct FrameView {
+    YcPixel* pixels = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t rowPitch = 0;
+};
+
 }  // namespace tonalith

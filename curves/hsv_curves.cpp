@@ -66,11 +66,11 @@ int StepBack(int p) { return p == 1 ? kHueSteps : p - 1; }
 
 void BuildHueWeights(const int32_t* tracks, double* weights) {
     std::fill(weights, weights + 1024, 1.0);
-    const int32_t strength = tracks[kWindowStrength];
-    int start = static_cast<int>(DegreesToHueUnits(tracks[kWindowDegree]));
+    const int32_t strength = tracks[kHueWindowStrength];
+    int start = static_cast<int>(DegreesToHueUnits(tracks[kHueWindowDegree]));
     if (start == 0) start = kHueSteps;
-    const double width = DegreesToHueUnits(tracks[kWindowWidth]);
-    const double ramp = DegreesToHueUnits(tracks[kWindowSlope]);
+    const double width = DegreesToHueUnits(tracks[kHueWindowWidth]);
+    const double ramp = DegreesToHueUnits(tracks[kHueWindowSlope]);
     const double full = (strength + 256) / 256.0;
 
     // Both sides: the flat part at full strength, then the ramp back towards 1. The two passes

@@ -51,7 +51,7 @@ public:
          const WorkingBuffers& buffers)
         : curves_(state.curves), stages_(state.stageTable.stages),
           stageCount_(state.chain.stageCount), trace_(state.pipelineTrace),
-          host_(*filter->hostFunctions), frame_(frame), buffers_(buffers),
+          host_(*filter->hostFunctions), frame_(ViewOf(frame)), buffers_(buffers),
           count_(frame.rowPitch * frame.height), skip_(frame.rowPitch - frame.width) {}
 
     // Moves the frame from `space_` to `target` (RGB24, YC or CMYK32) by the only routes there
@@ -142,7 +142,7 @@ public:
             ApplyHsvRun(frame_, *fused);
             return last;
         }
-        FrameRecord row = frame_;
+        FrameView row = frame_;
         row.height = 1;
         row.rowPitch = frame_.width;
         const size_t pitch = static_cast<size_t>(frame_.rowPitch);
@@ -170,7 +170,7 @@ private:
     int32_t stageCount_;
     PipelineTraceFunction trace_;
     const HostFunctions& host_;
-    const FrameRecord& frame_;
+    const FrameView frame_;
     const WorkingBuffers& buffers_;
     int32_t count_;
     int32_t skip_;

@@ -13,6 +13,11 @@ struct PluginState;
 
 void ProcessFrame(PluginState& state, FilterTable* filter, FrameRecord* frame);
 
+// The host's frame as the appliers walk it.
+inline FrameView ViewOf(const FrameRecord& frame) {
+    return FrameView{frame.pixels, frame.width, frame.height, frame.rowPitch};
+}
+
 // Diagnostics for tests and tools: when a state's pipelineTrace is set, the walk reports each
 // conversion ("YcToHsv", ...) and each applier with the model block it uses ("ApplyRgbCurves", 1).
 using PipelineTraceFunction = void (*)(const char* step, int32_t block);

@@ -17,9 +17,13 @@ void ResetPlugin(PluginState& state) {
     state.pipelineTrace = nullptr;
 }
 
-// The conversion tables are process-wide and the same for every instance; each call rewrites them
-// with the same values.
-void InitPlugin(PluginState&) { BuildConversionTables(); }
+// The conversion tables are process-wide and the same for every instance: the first FilterInit
+// builds them, once, and every instance after it only reads them (no instance's frame ever runs
+// while another instance rewrites them).
+void InitPlugin(PluginState&) {
+    static const bool built = (BuildConversionTables(), true);
+    (void)built;
+}
 
 void ExitPlugin(PluginState& state) { FreeCurves(state.curves); }
 

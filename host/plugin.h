@@ -10,7 +10,7 @@
 
 namespace tonalith {
 
-// Builds the process-wide conversion tables (again: the same values every time).
+// Builds the process-wide conversion tables on the first call; later calls find them built.
 void InitPlugin(PluginState& state);
 // Frees the curve set, so that no CurveSet remains and a later rebuild frees nothing twice.
 void ExitPlugin(PluginState& state);

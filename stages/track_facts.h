@@ -64,14 +64,14 @@ enum InkTrack : int { kOffset, kLower, kUpper, kGamma };
 
 namespace hsv {
 enum Track : int {
-    kHueOffset,        // H(offs): rotation in degrees
-    kHueDegree,        // H(degree): the hue the stretch pivots on
+    kHueOffset,           // H(offs): rotation in degrees
+    kHueDegree,           // H(degree): the hue the stretch pivots on
     kHueLower, kHueUpper,
     kSaturationOffset, kSaturationLower, kSaturationUpper, kSaturationGamma,
-    kWindowStrength,   // S(con2): the saturation change inside the hue window
-    kWindowDegree,     // the second H(degree): the hue window's centre
-    kWindowWidth,      // H(width): its flat part on each side, in degrees
-    kWindowSlope,      // H(slope): the fade on each side, in degrees
+    kHueWindowStrength,   // S(con2): the saturation change inside the hue window
+    kHueWindowDegree,     // the second H(degree): the hue window's centre
+    kHueWindowWidth,      // H(width): its flat part on each side, in degrees
+    kHueWindowSlope,      // H(slope): the fade on each side, in degrees
     kValueOffset, kValueContrast, kValueGamma, kValueInverseGamma,
 };
 }  // namespace hsv

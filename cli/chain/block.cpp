@@ -15,7 +15,7 @@ Block ToBlock(const Chain& chain) {
             for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(u >> (8 * i));
         };
         for (int t = 0; t < kTracks; ++t) put(record + 4 * t, chain.stages[s].tracks[t]);
-        put(record + 64, chain.stages[s].type);
+        put(record + 64, chain.stages[s].model);
     }
     return block;
 }
@@ -34,12 +34,12 @@ Chain FromBlock(const uint8_t* data, size_t size, const std::string& source) {
     for (size_t s = 0; s < kMaxChainStages; ++s) {
         const uint8_t* record = data + s * kRecordSize;
         for (int t = 0; t < kTracks; ++t) chain.stages[s].tracks[t] = get(record + 4 * t);
-        chain.stages[s].type = get(record + 64);
+        chain.stages[s].model = get(record + 64);
     }
     // Keep every record that holds anything, so the block comes back byte for byte.
     while (chain.stages.size() > 1) {
         const Stage& last = chain.stages.back();
-        const bool empty = last.type == 0 && std::all_of(last.tracks.begin(), last.tracks.end(), [](int32_t v) { return v == 0; });
+        const bool empty = last.model == 0 && std::all_of(last.tracks.begin(), last.tracks.end(), [](int32_t v) { return v == 0; });
         if (!empty) break;
         chain.stages.pop_back();
     }

@@ -7,10 +7,10 @@
 
 namespace tonalith::cli {
 
-const char* ModelName(int32_t type) {
-    if (KnownModel(type)) return kModelFacts[type].name;
+const char* ModelName(int32_t model) {
+    if (KnownModel(model)) return kModelFacts[model].name;
     thread_local std::string text;
-    text = "type " + std::to_string(type);
+    text = "type " + std::to_string(model);
     return text.c_str();
 }
 
@@ -26,20 +26,20 @@ int32_t ModelFromName(const std::string& name) {
     return -1;
 }
 
-std::string TrackLabel(int32_t type, int track) {
+std::string TrackLabel(int32_t model, int track) {
     // The window's labels are padded to ten characters; the tool names tracks without the padding.
-    return KnownModel(type) && track >= 0 && track < kTracks ? Trim(kModelFacts[type].tracks[track].label)
+    return KnownModel(model) && track >= 0 && track < kTracks ? Trim(kModelFacts[model].tracks[track].label)
                                                            : "";
 }
 
-bool LabelIsUnique(int32_t type, int track) {
-    const std::string label = TrackLabel(type, track);
+bool LabelIsUnique(int32_t model, int track) {
+    const std::string label = TrackLabel(model, track);
     if (label.empty()) return false;
     int count = 0;
-    for (int t = 0; t < kTracks; ++t) count += TrackLabel(type, t) == label;
+    for (int t = 0; t < kTracks; ++t) count += TrackLabel(model, t) == label;
     return count == 1;
 }
 
-TrackRange ModelRange(int32_t type, int track) { return ModelTrackRange(type, track); }
+TrackRange ModelRange(int32_t model, int track) { return ModelTrackRange(model, track); }
 
 }  // namespace tonalith::cli

@@ -22,7 +22,7 @@ constexpr int32_t kHsv = kStageHsv;
 constexpr int kModelCount = kStageTypeCount;
 
 struct Stage {
-    int32_t type = kRgb;
+    int32_t model = kRgb;
     std::array<int32_t, kTracks> tracks{};
 };
 
@@ -32,13 +32,13 @@ struct Chain {
 
 using tonalith::TrackRange;
 
-inline bool KnownModel(int32_t type) { return IsKnownStageType(type); }
-const char* ModelName(int32_t type);  // "RGB", "YCbCr", "CMYK", "HSV", or "type N"
+inline bool KnownModel(int32_t model) { return IsKnownStageType(model); }
+const char* ModelName(int32_t model);  // "RGB", "YCbCr", "CMYK", "HSV", or "type N"
 int32_t ModelFromName(const std::string& name);  // -1 when unknown (case-insensitive)
 // The slider label of a track under a model, trailing spaces trimmed ("" for RGB track 15).
-std::string TrackLabel(int32_t type, int track);
-bool LabelIsUnique(int32_t type, int track);
+std::string TrackLabel(int32_t model, int track);
+bool LabelIsUnique(int32_t model, int track);
 // The range a stored value may take: the host's slider range narrowed by the model's limits.
-TrackRange ModelRange(int32_t type, int track);
+TrackRange ModelRange(int32_t model, int track);
 
 }  // namespace tonalith::cli

@@ -107,8 +107,8 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
             throw Failure(where + ": each stage is an object with a \"model\" name");
         RefuseUnknownKeys(js, {"model", "tracks"}, where);
         Stage stage;
-        stage.type = ParseModel(js["model"].get<std::string>(), where);
-        where = source + ": " + StageName(s, stage.type);
+        stage.model = ParseModel(js["model"].get<std::string>(), where);
+        where = source + ": " + StageName(s, stage.model);
         std::array<bool, kTracks> seen{};
         if (js.contains("tracks")) {
             const Json& tracks = js["tracks"];
@@ -120,7 +120,7 @@ Chain ParseChainJson(const std::string& text, const std::string& source) {
             };
             if (tracks.is_object()) {
                 for (const auto& [key, value] : tracks.items()) {
-                    const int track = ResolveTrack(stage.type, key, where);
+                    const int track = ResolveTrack(stage.model, key, where);
                     SetTrack(stage, seen, track, number(value, key), where);
                 }
             } else if (tracks.is_array() && tracks.size() <= kTracks) {
@@ -142,20 +142,20 @@ std::string ChainToJson(const Chain& chain, const std::string& source) {
     Json stages = Json::array();
     for (size_t s = 0; s < chain.stages.size(); ++s) {
         const Stage& stage = chain.stages[s];
-        if (!KnownModel(stage.type))
-            throw Failure(source + ": stage " + std::to_string(s + 1) + " has type " + std::to_string(stage.type) +
+        if (!KnownModel(stage.model))
+            throw Failure(source + ": stage " + std::to_string(s + 1) + " has type " + std::to_string(stage.model) +
                            ", which JSON cannot name (the plug-in skips such a stage)");
         Json tracks = Json::object();
         for (int t = 0; t < kTracks; ++t) {
             const int32_t v = stage.tracks[t];
-            const TrackRange range = ModelRange(stage.type, t);
+            const TrackRange range = ModelRange(stage.model, t);
             if (v < range.low || v > range.high)
-                throw Failure(source + ": " + StageName(s, stage.type) + " " + TrackName(stage.type, t) + " = " +
+                throw Failure(source + ": " + StageName(s, stage.model) + " " + TrackName(stage.model, t) + " = " +
                                std::to_string(v) + " is outside its range " + RangeText(range) +
                                "; JSON cannot carry it");
-            if (v != 0) tracks[LabelIsUnique(stage.type, t) ? TrackLabel(stage.type, t) : std::to_string(t)] = v;
+            if (v != 0) tracks[LabelIsUnique(stage.model, t) ? TrackLabel(stage.model, t) : std::to_string(t)] = v;
         }
-        stages.push_back(Json{{"model", ModelName(stage.type)}, {"tracks", tracks}});
+        stages.push_back(Json{{"model", ModelName(stage.model)}, {"tracks", tracks}});
     }
     doc["stages"] = stages;
     return doc.dump(2) + "\n";

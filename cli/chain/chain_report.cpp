@@ -26,15 +26,15 @@ std::vector<std::string> ChainWarnings(const Chain& chain, const std::string& so
     const size_t used = UsedStages(chain);
     for (size_t s = 0; s < chain.stages.size(); ++s) {
         const Stage& stage = chain.stages[s];
-        if (!KnownModel(stage.type)) {
-            warnings.push_back(source + ": " + StageName(s, stage.type) + " has an unknown type; the plug-in skips it");
+        if (!KnownModel(stage.model)) {
+            warnings.push_back(source + ": " + StageName(s, stage.model) + " has an unknown type; the plug-in skips it");
             continue;
         }
         for (int t = 0; t < kTracks; ++t) {
-            const TrackRange range = ModelRange(stage.type, t);
+            const TrackRange range = ModelRange(stage.model, t);
             const int32_t v = stage.tracks[t];
             if (v < range.low || v > range.high)
-                warnings.push_back(source + ": " + StageName(s, stage.type) + " " + TrackName(stage.type, t) + " = " +
+                warnings.push_back(source + ": " + StageName(s, stage.model) + " " + TrackName(stage.model, t) + " = " +
                                    std::to_string(v) + " is outside " + RangeText(range) + "; the plug-in clamps it to " +
                                    std::to_string(std::clamp(v, range.low, range.high)));
         }
@@ -54,9 +54,9 @@ std::string FormatChainTable(const Chain& chain) {
     out << chain.stages.size() << (chain.stages.size() == 1 ? " stage\n" : " stages\n");
     for (size_t s = 0; s < chain.stages.size(); ++s) {
         const Stage& stage = chain.stages[s];
-        out << "\nstage " << s + 1 << ": " << ModelName(stage.type) << "\n";
+        out << "\nstage " << s + 1 << ": " << ModelName(stage.model) << "\n";
         for (int t = 0; t < kTracks; ++t) {
-            std::string label = TrackLabel(stage.type, t);
+            std::string label = TrackLabel(stage.model, t);
             if (label.empty()) label = "-";
             char line[96];
             std::snprintf(line, sizeof line, "  %2d  %-10s %6d\n", t, label.c_str(), stage.tracks[t]);

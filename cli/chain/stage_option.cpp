@@ -12,7 +12,7 @@ Stage ParseStageOption(const std::string& text) {
     const std::string where = "--stage '" + text + "'";
     const auto colon = text.find(':');
     Stage stage;
-    stage.type = ParseModel(Trim(text.substr(0, colon)), where);
+    stage.model = ParseModel(Trim(text.substr(0, colon)), where);
     if (colon == std::string::npos) return stage;
     std::array<bool, kTracks> seen{};
     std::stringstream rest(text.substr(colon + 1));
@@ -31,7 +31,7 @@ Stage ParseStageOption(const std::string& text) {
         }
         if (used == 0 || used != valueText.size())
             throw Failure(where + ": \"" + valueText + "\" is not an integer value for " + key);
-        SetTrack(stage, seen, ResolveTrack(stage.type, key, where), value, where);
+        SetTrack(stage, seen, ResolveTrack(stage.model, key, where), value, where);
     }
     return stage;
 }

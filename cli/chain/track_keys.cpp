@@ -24,26 +24,26 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-std::string TrackName(int32_t type, int track) {
+std::string TrackName(int32_t model, int track) {
     std::string name = "track " + std::to_string(track);
-    const std::string label = KnownModel(type) ? TrackLabel(type, track) : "";
+    const std::string label = KnownModel(model) ? TrackLabel(model, track) : "";
     if (!label.empty()) name += " " + label;
     return name;
 }
 
-std::string StageName(size_t index, int32_t type) {
-    return "stage " + std::to_string(index + 1) + " (" + ModelName(type) + ")";
+std::string StageName(size_t index, int32_t model) {
+    return "stage " + std::to_string(index + 1) + " (" + ModelName(model) + ")";
 }
 
 std::string RangeText(TrackRange r) { return std::to_string(r.low) + ".." + std::to_string(r.high); }
 
 int32_t ParseModel(const std::string& name, const std::string& where) {
-    const int32_t type = ModelFromName(name);
-    if (type < 0) throw Failure(where + ": unknown model \"" + name + "\" (use RGB, YCbCr, CMYK or HSV)");
-    return type;
+    const int32_t model = ModelFromName(name);
+    if (model < 0) throw Failure(where + ": unknown model \"" + name + "\" (use RGB, YCbCr, CMYK or HSV)");
+    return model;
 }
 
-int ResolveTrack(int32_t type, const std::string& key, const std::string& where) {
+int ResolveTrack(int32_t model, const std::string& key, const std::string& where) {
     if (!key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
         const int index = key.size() <= 2 ? std::stoi(key) : kTracks;
         if (index >= kTracks) throw Failure(where + ": track index " + key + " is outside 0..15");
@@ -51,18 +51,18 @@ int ResolveTrack(int32_t type, const std::string& key, const std::string& where)
     }
     std::vector<int> matches;
     for (int t = 0; t < kTracks; ++t)
-        if (!TrackLabel(type, t).empty() && SameLabel(TrackLabel(type, t), key)) matches.push_back(t);
+        if (!TrackLabel(model, t).empty() && SameLabel(TrackLabel(model, t), key)) matches.push_back(t);
     if (matches.size() > 1) {
         std::string indices;
         for (int m : matches) indices += (indices.empty() ? "" : " or ") + std::to_string(m);
         throw Failure(where + ": label " + key + " is shared by tracks " + indices + " in " +
-                       ModelName(type) + "; give the track index instead");
+                       ModelName(model) + "; give the track index instead");
     }
     if (matches.empty()) {
         std::string known;
         for (int t = 0; t < kTracks; ++t)
-            if (LabelIsUnique(type, t)) known += (known.empty() ? "" : ", ") + TrackLabel(type, t);
-        throw Failure(where + ": unknown track label \"" + key + "\" for " + ModelName(type) +
+            if (LabelIsUnique(model, t)) known += (known.empty() ? "" : ", ") + TrackLabel(model, t);
+        throw Failure(where + ": unknown track label \"" + key + "\" for " + ModelName(model) +
                        " (labels: " + known + "; or a track index 0..15)");
     }
     return matches[0];
@@ -71,11 +71,11 @@ int ResolveTrack(int32_t type, const std::string& key, const std::string& where)
 void SetTrack(Stage& stage, std::array<bool, kTracks>& seen, int track, long long value,
               const std::string& where) {
     if (seen[track])
-        throw Failure(where + ": " + TrackName(stage.type, track) + " is given twice");
+        throw Failure(where + ": " + TrackName(stage.model, track) + " is given twice");
     seen[track] = true;
-    const TrackRange range = ModelRange(stage.type, track);
+    const TrackRange range = ModelRange(stage.model, track);
     if (value < range.low || value > range.high)
-        throw Failure(where + ": " + TrackName(stage.type, track) + " = " + std::to_string(value) +
+        throw Failure(where + ": " + TrackName(stage.model, track) + " = " + std::to_string(value) +
                        " is outside its range " + RangeText(range));
     stage.tracks[track] = static_cast<int32_t>(value);
 }

@@ -13,7 +13,7 @@ namespace tonalith::cli {
 
 struct VideoFrame {
     Y4mHeader header;
-    std::vector<uint8_t> planes;  // Y, Cb, Cr as stored
+    FrameBuffer planes;  // Y, Cb, Cr as stored
 };
 
 class VideoSource {

@@ -57,8 +57,8 @@ StagePanels ProbeStage(PluginHost& host, const Stage& stage, size_t index) {
     single.stages.push_back(stage);
     host.SetChain(ToBlock(single));
     StagePanels out;
-    out.title = "Stage " + std::to_string(index + 1) + ": " + ModelName(stage.type);
-    switch (stage.type) {
+    out.title = "Stage " + std::to_string(index + 1) + ": " + ModelName(stage.model);
+    switch (stage.model) {
     case kRgb: {
         std::vector<YcPixel> px(256);
         for (int v = 0; v < 256; ++v) px[v] = FromRgb(v, v, v);

@@ -32,8 +32,8 @@ const Geometry kGeometries[] = {
     {0, 3, 4},   {211, 2, 211},
 };
 
-FrameRecord Record(const Geometry& g, YcPixel* pixels) {
-    FrameRecord frame{};
+FrameView Record(const Geometry& g, YcPixel* pixels) {
+    FrameView frame{};
     frame.pixels = pixels;
     frame.width = g.width;
     frame.height = g.height;

@@ -16,6 +16,7 @@
 #include "colour/hsv_run.h"
 #include "fake_host.h"
 #include "host/chain_operations.h"
+#include "host/frame_pipeline.h"
 #include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
@@ -41,9 +42,9 @@ Blocks RandomBlocks(int count, std::mt19937& random) {
 }
 
 // The step-by-step rule over the image pixels of `frame`, as the pipeline took it row by row.
-void StepByStep(const FrameRecord& frame, const Blocks& b, int count) {
+void StepByStep(const FrameView& frame, const Blocks& b, int count) {
     std::vector<Hsv16> row(static_cast<size_t>(frame.width > 0 ? frame.width : 1));
-    FrameRecord one = frame;
+    FrameView one = frame;
     one.height = 1;
     one.rowPitch = frame.width;
     for (int32_t y = 0; y < frame.height; ++y) {
@@ -100,7 +101,7 @@ TEST_F(HsvRun, FusedTablesGiveTheStepByStepPixels) {
                 }
             }
             std::vector<YcPixel> expected = pixels;
-            FrameRecord frame{};
+            FrameView frame{};
             frame.width = g.width, frame.height = g.height, frame.rowPitch = g.rowPitch;
             frame.pixels = expected.data();
             StepByStep(frame, blocks, count);
@@ -141,7 +142,7 @@ TEST(HsvRunInChain, KeptTablesFollowASliderMove) {
         BuildCurves(staticPluginState);
         const CurveSet& curves = staticPluginState.curves;
         // The expected frame, from the blocks as they stand: YCbCr, the HSV run, YCbCr.
-        FrameRecord record = frame.record;
+        FrameView record = ViewOf(frame.record);
         record.pixels = expected.data();
         ApplyYcCurves(record, curves.ycCurves);
         Blocks blocks;

@@ -249,7 +249,7 @@ TEST(HsvCurves, ApplierLooksSaturationUpAtTheNewHue) {
     const HsvBlocks blocks(
         Tracks({{kHOffs, 90}, {kSCon2, 128}, {kWindowDegree, 120}, {kHWidth, 5}}));
     Hsv16 pixels[2] = {{100, 512, 2000}, {341, 512, 2000}};  // 100 -> 355, 341 -> 596
-    FrameRecord frame{};
+    FrameView frame{};
     frame.width = 2;
     frame.height = 1;
     frame.rowPitch = 2;

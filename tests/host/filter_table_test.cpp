@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "colour/conversion_tables.h"
 #include "colour/curve_set.h"
 #include "fake_host.h"
 #include "host/filter_table.h"
@@ -93,6 +94,22 @@ TEST(Callbacks, InitExitUpdateReturnOne) {
     EXPECT_EQ(host.record.initCallback(&host.record), 1);
     EXPECT_EQ(host.Update(), 1);
     EXPECT_EQ(host.record.exitCallback(&host.record), 1);
+}
+
+// The conversion tables are built by the first FilterInit and only read after it: a later
+// FilterInit (another instance starting while one runs frames) does not write them again.
+TEST(Callbacks, OnlyTheFirstInitBuildsTheConversionTables) {
+    testing::FakeHost host;
+    host.record.initCallback(&host.record);
+    const int16_t hue = HueTable[100][200];
+    const uint8_t divide = CmykDivideTable[10][20];
+    HueTable[100][200] = -7;
+    CmykDivideTable[10][20] = static_cast<uint8_t>(divide ^ 0xFF);
+    host.record.initCallback(&host.record);
+    EXPECT_EQ(HueTable[100][200], -7);
+    EXPECT_EQ(CmykDivideTable[10][20], static_cast<uint8_t>(divide ^ 0xFF));
+    HueTable[100][200] = hue;
+    CmykDivideTable[10][20] = divide;
 }
 
 TEST(Callbacks, ExitForgetsTheCurveSetAndALaterUpdateRebuildsIt) {

@@ -10,6 +10,7 @@
 #include "colour/curve_set.h"
 #include "curves/builders.h"
 #include "fake_host.h"
+#include "host/frame_pipeline.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
@@ -231,7 +232,7 @@ TEST_F(Pipeline, HsvRunsGiveTheSamePixelsAsWholeFramePasses) {
     BuildCurves(staticPluginState);
 
     std::vector<YcPixel> expected = frame.pixels;
-    FrameRecord whole = frame.record;
+    FrameView whole = ViewOf(frame.record);
     whole.pixels = expected.data();
     std::vector<Hsv16> hsv(expected.size(), Hsv16{-1, -1, -1});
     const int32_t skip = whole.rowPitch - whole.width;
@@ -268,7 +269,7 @@ TEST(Appliers, YcCurvesClampEachComponentBeforeTheLookUp) {
         block[3 * e + 2] = static_cast<int16_t>(e / 2);   // new Cr
     }
     YcPixel pixels[2] = {{-5, 3000, -4000}, {5000, 0, 2047}};
-    FrameRecord frame{};
+    FrameView frame{};
     frame.pixels = pixels;
     frame.width = 2;
     frame.height = 1;
@@ -291,7 +292,7 @@ TEST(Appliers, HsvSaturationIsLookedUpWithTheNewHue) {
     saturation[40 * 1024 + 300] = 2;
     for (int v = 0; v < 4096; ++v) value[v] = static_cast<int16_t>(4095 - v);
     Hsv16 pixel = {100, 40, 5000};
-    FrameRecord frame{};
+    FrameView frame{};
     frame.width = frame.height = frame.rowPitch = 1;
     ApplyHsvCurves(frame, &pixel, hue.data(), saturation.data(), value.data());
     EXPECT_EQ(pixel.hue, 300);
@@ -299,32 +300,46 @@ TEST(Appliers, HsvSaturationIsLookedUpWithTheNewHue) {
     EXPECT_EQ(pixel.value, 0);  // value clamped to 4095 first
 }
 
+// Both byte appliers on one frame of two rows of one image pixel and one tail pixel: every image
+// byte goes through its own channel's column of the block, the tails stay as they were.
 TEST(Appliers, RgbAndCmykMapEachByteThroughItsOwnColumnAndSkipTails) {
-    uint8_t rgbBlock[768], cmykBlock[1024];
-    for (int v = 0; v < 256; ++v) {
-        for (int k = 0; k < 3; ++k) rgbBlock[3 * v + k] = static_cast<uint8_t>(v + k + 1);
-        for (int k = 0; k < 4; ++k) cmykBlock[4 * v + k] = static_cast<uint8_t>(v ^ (k + 1));
-    }
-    FrameRecord frame{};
+    using ByteApplier = void (*)(const FrameView& frame, uint8_t* buffer, const uint8_t* block);
+    struct Case {
+        const char* model;
+        size_t channels;
+        ByteApplier apply;
+    };
+    const Case cases[] = {
+        {"RGB", 3,
+         [](const FrameView& f, uint8_t* buffer, const uint8_t* block) {
+             ApplyRgbCurves(f, reinterpret_cast<Rgb24*>(buffer), block);
+         }},
+        {"CMYK", 4,
+         [](const FrameView& f, uint8_t* buffer, const uint8_t* block) {
+             ApplyCmykCurves(f, reinterpret_cast<Cmyk32*>(buffer), block);
+         }},
+    };
+    FrameView frame{};
     frame.width = 1;
     frame.height = 2;
     frame.rowPitch = 2;
-    Rgb24 rgb[4] = {{10, 20, 30}, {1, 1, 1}, {40, 50, 60}, {2, 2, 2}};
-    ApplyRgbCurves(frame, rgb, rgbBlock);
-    EXPECT_EQ(rgb[0].blue, 11);
-    EXPECT_EQ(rgb[0].green, 22);
-    EXPECT_EQ(rgb[0].red, 33);
-    EXPECT_EQ(rgb[2].red, 63);
-    EXPECT_EQ(rgb[1].blue, 1);  // tail
-    EXPECT_EQ(rgb[3].red, 2);   // tail
-    Cmyk32 cmyk[4] = {{8, 8, 8, 8}, {9, 9, 9, 9}, {0, 0, 0, 0}, {7, 7, 7, 7}};
-    ApplyCmykCurves(frame, cmyk, cmykBlock);
-    EXPECT_EQ(cmyk[0].c, 9);
-    EXPECT_EQ(cmyk[0].m, 10);
-    EXPECT_EQ(cmyk[0].y, 11);
-    EXPECT_EQ(cmyk[0].k, 12);
-    EXPECT_EQ(cmyk[1].c, 9);  // tail
-    EXPECT_EQ(cmyk[3].k, 7);  // tail
+    for (const Case& c : cases) {
+        // Each column a different map, so a byte looked up in its neighbour's column shows.
+        std::vector<uint8_t> block(256 * c.channels);
+        for (size_t v = 0; v < 256; ++v)
+            for (size_t k = 0; k < c.channels; ++k)
+                block[c.channels * v + k] = static_cast<uint8_t>(7 * v + 31 * k + 1);
+        std::vector<uint8_t> before(4 * c.channels);
+        for (size_t i = 0; i < before.size(); ++i) before[i] = static_cast<uint8_t>(10 * i + 3);
+        std::vector<uint8_t> pixels = before;
+        c.apply(frame, pixels.data(), block.data());
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const size_t k = i % c.channels;
+            const bool tail = (i / c.channels) % 2 == 1;
+            EXPECT_EQ(pixels[i], tail ? before[i] : block[c.channels * before[i] + k])
+                << c.model << " byte " << i << (tail ? " (tail)" : "");
+        }
+    }
 }
 
 TEST(CurveSetBuild, BlocksFollowTheChainPerModel) {

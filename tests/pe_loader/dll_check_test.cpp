@@ -189,7 +189,7 @@ struct ChainCase {
 
 cli::Stage StageOf(int32_t type, std::initializer_list<std::pair<int, int32_t>> tracks) {
     cli::Stage stage;
-    stage.type = type;
+    stage.model = type;
     for (const auto& [track, value] : tracks) stage.tracks[track] = value;
     return stage;
 }
@@ -201,7 +201,7 @@ cli::Chain RandomChain(std::mt19937& random) {
     for (int s = 0; s < stages; ++s) {
         cli::Stage stage;
         const int pick = std::uniform_int_distribution<int>(0, 40)(random);
-        stage.type = pick < 40 ? pick % 4 : 5;  // now and then a type no model has
+        stage.model = pick < 40 ? pick % 4 : 5;  // now and then a type no model has
         for (int t = 0; t < 16; ++t) {
             const int32_t reach = (t == 0 || t == 1 || t == 9) ? 360 : 256;
             if (std::uniform_int_distribution<int>(0, 2)(random) == 0) continue;  // untouched
@@ -217,7 +217,7 @@ std::vector<ChainCase> FrameChains() {
     const char* models[] = {"Rgb", "Ycbcr", "Cmyk", "Hsv"};
     for (int32_t type = 0; type < 4; ++type) {
         cli::Stage high, low;
-        high.type = low.type = type;
+        high.model = low.model = type;
         for (int t = 0; t < 16; ++t) {
             high.tracks[t] = cli::ModelRange(type, t).high;
             low.tracks[t] = cli::ModelRange(type, t).low;

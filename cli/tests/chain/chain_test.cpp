@@ -36,7 +36,7 @@ TEST(ChainJson, ReadsModelsByNameAndTracksByLabelOrIndex) {
         {"model": "RGB"}]})j",
                                        "t.json");
     ASSERT_EQ(chain.stages.size(), 4u);
-    EXPECT_EQ(chain.stages[0].type, kHsv);
+    EXPECT_EQ(chain.stages[0].model, kHsv);
     EXPECT_EQ(chain.stages[0].tracks[0], 30);
     EXPECT_EQ(chain.stages[0].tracks[1], -40);
     EXPECT_EQ(chain.stages[0].tracks[9], 120);
@@ -44,7 +44,7 @@ TEST(ChainJson, ReadsModelsByNameAndTracksByLabelOrIndex) {
     EXPECT_EQ(chain.stages[1].tracks[15], -5);
     EXPECT_EQ(chain.stages[1].tracks[0], 16);
     EXPECT_EQ(chain.stages[2].tracks[2], 3);
-    EXPECT_EQ(chain.stages[3].type, kRgb);
+    EXPECT_EQ(chain.stages[3].model, kRgb);
 }
 
 TEST(ChainJson, RejectsWithAMessageNamingTheProblem) {
@@ -158,15 +158,15 @@ Block SampleBlock(uint32_t seed) {
     Chain chain;
     for (int s = 0; s < 6; ++s) {
         Stage stage;
-        stage.type = static_cast<int32_t>(random() % 4);
+        stage.model = static_cast<int32_t>(random() % 4);
         for (int t = 0; t < kTracks; ++t) {
-            const TrackRange range = ModelRange(stage.type, t);
+            const TrackRange range = ModelRange(stage.model, t);
             stage.tracks[t] = range.low + static_cast<int32_t>(random() % (range.high - range.low + 1));
         }
         chain.stages.push_back(stage);
     }
     Stage trailing;
-    trailing.type = kHsv;
+    trailing.model = kHsv;
     chain.stages.push_back(trailing);
     return ToBlock(chain);
 }
@@ -184,7 +184,7 @@ TEST(ChainForms, BlockToJsonToBlockIsByteExact) {
 TEST(ChainForms, BlockLayoutIsLittleEndianRecordsOf68Bytes) {
     Chain chain;
     chain.stages.resize(2);
-    chain.stages[1].type = kCmyk;
+    chain.stages[1].model = kCmyk;
     chain.stages[1].tracks[3] = -2;
     const Block block = ToBlock(chain);
     EXPECT_EQ(block[68 + 12], 0xFE);
@@ -221,19 +221,19 @@ TEST(ChainForms, JsonCannotCarryWhatTheRangesForbid) {
     EXPECT_NE(ErrorOf([&] { ChainToJson(chain, "b.bin"); }).find("b.bin: stage 1 (RGB) track 0 R(off) = 300 is outside its range -256..256"),
               std::string::npos);
     chain.stages[0] = Stage{};
-    chain.stages[0].type = 7;
+    chain.stages[0].model = 7;
     EXPECT_NE(ErrorOf([&] { ChainToJson(chain, "b.bin"); }).find("type 7"), std::string::npos);
 }
 
 TEST(ChainWarnings, ReportWhatThePluginWillChange) {
     Chain chain;
     chain.stages.resize(4);
-    chain.stages[0].type = kHsv;
+    chain.stages[0].model = kHsv;
     chain.stages[0].tracks[10] = 200;
-    chain.stages[1].type = 9;
+    chain.stages[1].model = 9;
     chain.stages[1].tracks[0] = 1;
-    chain.stages[2].type = kYcbcr;  // all zero and last in use: left out
-    chain.stages[3].type = kRgb;
+    chain.stages[2].model = kYcbcr;  // all zero and last in use: left out
+    chain.stages[3].model = kRgb;
     const auto warnings = ChainWarnings(chain, "w");
     ASSERT_EQ(warnings.size(), 3u);
     EXPECT_NE(warnings[0].find("track 10 H(width) = 200 is outside 0..180; the plug-in clamps it to 180"), std::string::npos);
@@ -246,11 +246,11 @@ TEST(ChainWarnings, ReportWhatThePluginWillChange) {
 
 TEST(StageOption, BuildsAStageFromTheCommandLine) {
     const Stage stage = ParseStageOption("HSV: H(offs)=30, S(con2)=64, 9=120");
-    EXPECT_EQ(stage.type, kHsv);
+    EXPECT_EQ(stage.model, kHsv);
     EXPECT_EQ(stage.tracks[0], 30);
     EXPECT_EQ(stage.tracks[8], 64);
     EXPECT_EQ(stage.tracks[9], 120);
-    EXPECT_EQ(ParseStageOption("ycbcr").type, kYcbcr);
+    EXPECT_EQ(ParseStageOption("ycbcr").model, kYcbcr);
     EXPECT_NE(ErrorOf([] { ParseStageOption("RGB: R(off)=x"); }).find("not an integer"), std::string::npos);
     EXPECT_NE(ErrorOf([] { ParseStageOption("RGB: R(off)"); }).find("expected LABEL=VALUE"), std::string::npos);
     EXPECT_NE(ErrorOf([] { ParseStageOption("RGB: R(off)=257"); }).find("outside its range -256..256"), std::string::npos);
@@ -259,7 +259,7 @@ TEST(StageOption, BuildsAStageFromTheCommandLine) {
 TEST(ChainTable, ShowsLabelsPerModel) {
     Chain chain;
     chain.stages.resize(2);
-    chain.stages[1].type = kHsv;
+    chain.stages[1].model = kHsv;
     chain.stages[1].tracks[9] = 45;
     const std::string table = FormatChainTable(chain);
     EXPECT_NE(table.find("stage 2: HSV"), std::string::npos);

@@ -71,9 +71,9 @@ Image SmallPicture() {
 Chain TwoStages() {
     Chain chain;
     chain.stages.resize(2);
-    chain.stages[0].type = kRgb;
+    chain.stages[0].model = kRgb;
     chain.stages[0].tracks[0] = 20;
-    chain.stages[1].type = kHsv;
+    chain.stages[1].model = kHsv;
     chain.stages[1].tracks[8] = 64;
     return chain;
 }
@@ -199,9 +199,9 @@ TEST(GradeSession, OpeningAChainFileShowsItAndAMalformedOneChangesNothing) {
     }
     Chain three;
     three.stages.resize(3);
-    three.stages[0].type = kCmyk;
+    three.stages[0].model = kCmyk;
     three.stages[0].tracks[3] = 17;
-    three.stages[2].type = kHsv;
+    three.stages[2].model = kHsv;
     three.stages[2].tracks[0] = 5;  // a record whose tracks are all zero ends the chain
     const Block threeBlock = ToBlock(three);
     const std::string threeBytes(threeBlock.begin(), threeBlock.end());

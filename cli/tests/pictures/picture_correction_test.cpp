@@ -6,6 +6,7 @@
 
 #include "cli/chain/block.h"
 #include "cli/plugin/host_conversions.h"
+#include "cli/tests/plugin_fixture.h"
 
 namespace tonalith::cli {
 namespace {
@@ -22,16 +23,7 @@ Image RandomImage(int channels, int depth, uint32_t seed) {
     return image;
 }
 
-Chain ChainOf(const Stage& stage) {
-    Chain chain;
-    chain.stages.push_back(stage);
-    return chain;
-}
-
-class PictureTest : public ::testing::Test {
-protected:
-    PluginHost host{TONALITH_PLUGIN_PATH};
-};
+using PictureTest = PluginTest;
 
 // Every layout through an all-zero RGB stage: the plug-in works on the host's 8-bit RGB, which
 // the host's pair gives back exactly, so an 8-bit picture comes out unchanged to the bit.
@@ -53,7 +45,7 @@ TEST_F(PictureTest, ZeroRgbChainLeavesEightBitPicturesUnchanged) {
 
 TEST_F(PictureTest, SixteenBitPicturesKeepTwelveBitPrecisionThroughAZeroYcbcrChain) {
     Stage stage;
-    stage.type = kYcbcr;
+    stage.model = kYcbcr;
     host.SetChain(ToBlock(ChainOf(stage)));
     const Image before = RandomImage(4, 16, 7);
     Image after = before;

@@ -7,27 +7,19 @@
 
 #include "cli/chain/block.h"
 #include "cli/plot/curves_svg.h"
+#include "cli/tests/plugin_fixture.h"
 
 namespace tonalith::cli {
 namespace {
 
-Chain ChainOf(const Stage& stage) {
-    Chain chain;
-    chain.stages.push_back(stage);
-    return chain;
-}
-
-class CurveProbeTest : public ::testing::Test {
-protected:
-    PluginHost host{TONALITH_PLUGIN_PATH};
-};
+using CurveProbeTest = PluginTest;
 
 // All-zero stages of any model are the identity on their curves.
 TEST_F(CurveProbeTest, ProbedCurvesOfZeroStagesAreTheIdentity) {
     Chain chain;
     for (int type = 0; type < kModelCount; ++type) {
         Stage stage;
-        stage.type = type;
+        stage.model = type;
         chain.stages.push_back(stage);
     }
     const auto stages = ProbeCurves(host, chain);
