@@ -10,6 +10,7 @@ set_name=${1:-all}
 demo_packages=(
     build-essential cmake ninja-build pkg-config
     libpng-dev libjpeg62-turbo-dev libtiff-dev liblcms2-dev libexiv2-dev libcli11-dev nlohmann-json3-dev
+    libcpp-httplib-dev
 )
 test_packages=(
     # toolchains: 32-bit x86 (multilib), Windows cross (i686 and x86_64), clang for the fuzzers
@@ -23,6 +24,9 @@ test_packages=(
     time util-linux
     # the LUT exports' readers, run by the tests
     opencolorio-tools
+    # the browser test of `tonalith grade`: Debian's chromium, driven from Node (playwright-core
+    # from npm, below)
+    chromium nodejs
     # checks
     valgrind libc-bin
     # the frei0r filter: its header, and melt to run it in (ffmpeg is above)
@@ -57,4 +61,15 @@ fi
 # dialog's Shift-JIS texts show as they do for users.
 if [ "$set_name" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
+
+# playwright-core drives Debian's chromium (no browser download); it needs Node 20 or newer.
+if [ "$set_name" = all ]; then
+    browser_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
+    node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
+    if [ "$node_major" -lt 20 ]; then
+        echo "warning: the browser tests need Node 20 or newer (found ${node_major}); they will be skipped" >&2
+    elif ! npm ls --prefix "$browser_dir" playwright-core >/dev/null 2>&1; then
+        PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefix "$browser_dir" --no-audit --no-fund
+    fi
 fi

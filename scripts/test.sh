@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every suite: the native and 32-bit test suites, the whole suite
+# Builds every preset and runs every suite: the native and 32-bit test suites, `tonalith grade`
+# driven in a headless chromium, the whole suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer (with allocation faults), the
 # Windows DLL with its export/import check and a run of the DLL itself in a PE loader of our own,
 # held against the Linux build, the plug-in library's export check, the frei0r filter under
@@ -47,14 +48,20 @@ build_preset linux
 run_suite linux
 
 step "plug-in library exports"
-exports=$(nm -D --defined-only build/linux/tonalith.so | awk '{print $3}')
-if [ "$exports" != "GetFilterTable" ]; then
-    echo "tonalith.so must export exactly GetFilterTable; exports: $exports" >&2
+# GetFilterTable, and the stand-in's windows for a host in the same process, exactly those named
+# in host/exports.map (the Windows DLL's single export is checked with the DLL below).
+exports=$(nm -D --defined-only build/linux/tonalith.so | awk '{print $3}' | sort)
+listed=$(grep -oE '^ *(GetFilterTable|tonalith_win32_[a-z_]+);' host/exports.map | tr -d ' ;' | sort)
+if [ "$exports" != "$listed" ] || ! grep -qx GetFilterTable <<<"$exports"; then
+    echo "tonalith.so must export exactly what host/exports.map lists; exports: $exports" >&2
     failed=$((failed + 1))
 else
-    echo "tonalith.so exports GetFilterTable only"
+    echo "tonalith.so exports GetFilterTable and the stand-in's $(grep -c tonalith_win32_ <<<"$exports") host-side functions only"
     passed=$((passed + 1))
 fi
+
+step "tonalith grade in a browser"
+if bash scripts/browser-test.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 build_preset linux32
 run_suite linux32

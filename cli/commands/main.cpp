@@ -21,6 +21,7 @@
 #include "cli/demo/test_picture.h"
 #include "cli/failure.h"
 #include "cli/files/output_file.h"
+#include "cli/grade/server.h"
 #include "cli/limits.h"
 #include "cli/lut/lut_command.h"
 #include "cli/pictures/image_io.h"
@@ -276,6 +277,14 @@ int main(int argc, char** argv) {
     demo->footer("Examples:\n  tonalith demo -o tonalith-demo --chain examples/teal-orange.json\n"
                  "  tonalith demo --picture docs/photo/astronaut.jpg -o photo-demo");
 
+    GradeServerOptions grade;
+    auto* gradeCommand = app.add_subcommand("grade", "grade a picture or a video in the browser: grade PICTURE|VIDEO [CHAIN]");
+    gradeCommand->add_option("picture", grade.picture, "the picture or video")->required();
+    gradeCommand->add_option("chain", grade.chain, "the chain to start from (JSON or 680-byte block)");
+    gradeCommand->add_option("--port", grade.port, "the port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
+    gradeCommand->add_option("--plugin", grade.plugin, "the plug-in library (default: next to the executable)");
+    gradeCommand->add_flag("--open", grade.open, "open the page in the default browser (xdg-open)");
+
     LutOptions lutOptions;
     auto* lut = AddLutCommand(app, lutOptions, stageHelp);
 
@@ -327,6 +336,7 @@ int main(int argc, char** argv) {
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
         if (*demo) return Demo(demoFolder, chainPath, plugin, demoPicture);
+        if (*gradeCommand) return RunGradeServer(grade);
         if (*lut) {
             const Named named = ResolveChain(lutOptions.chainPath, lutOptions.stages);
             Warn(named.chain, named.source);

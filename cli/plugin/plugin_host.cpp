@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <type_traits>
 
 #include "cli/failure.h"
 #include "cli/plugin/host_conversions.h"
@@ -100,6 +101,7 @@ void PluginHost::Load(const std::string& libraryPath, const std::string& path) {
         throw Failure(libraryPath + ": not a Tonalith plug-in: " + problem);
     }
     record_ = *table;
+    ResolveWindowFunctions();
     for (int t = 0; t < 16; ++t) trackValues_[t] = table->trackDefaults ? table->trackDefaults[t] : 0;
     checkValues_[0] = table->checkCount > 0 && table->checkDefaults ? table->checkDefaults[0] : 1;
     functions_.getCurrentFrame = &PluginHost::GetCurrentFrame;
@@ -114,6 +116,20 @@ void PluginHost::Load(const std::string& libraryPath, const std::string& path) {
     record_.instanceHandle = library_;
     record_.initCallback(&record_);
     initialised_ = true;
+}
+
+// All or nothing: a library that lacks one of them offers no windows.
+void PluginHost::ResolveWindowFunctions() {
+    const auto find = [this](auto& function, const char* name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library_, name));
+        return function != nullptr;
+    };
+    WindowFunctions& w = windows_;
+    if (!(find(w.createDialog, "tonalith_win32_create_dialog") && find(w.destroyDialog, "tonalith_win32_destroy_dialog") &&
+          find(w.children, "tonalith_win32_children") && find(w.childById, "tonalith_win32_child_by_id") &&
+          find(w.className, "tonalith_win32_class_name") && find(w.windowText, "tonalith_win32_window_text") &&
+          find(w.sendMessage, "tonalith_win32_send_message") && find(w.userSelect, "tonalith_win32_user_select")))
+        windows_ = {};
 }
 
 PluginHost::~PluginHost() {
@@ -157,7 +173,26 @@ bool PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t
     return !uncorrected_;
 }
 
-// Outside a frame the plug-in asks for the current frame only when its window opens (never here).
+TrackRange PluginHost::SliderRange(int track) const {
+    if (track < 0 || track >= kTracks || !record_.trackMinimums || !record_.trackMaximums) return {0, 0};
+    return {record_.trackMinimums[track], record_.trackMaximums[track]};
+}
+
+void PluginHost::Update() {
+    if (record_.updateCallback) record_.updateCallback(&record_);
+}
+
+int32_t PluginHost::WindowMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    return record_.windowProcedure ? record_.windowProcedure(window, message, wParam, lParam, this, &record_) : 0;
+}
+
+Block PluginHost::StoredBlock() const {
+    Block block{};
+    std::memcpy(block.data(), record_.extraData, kBlockSize);
+    return block;
+}
+
+// Outside a frame the plug-in asks for the current frame only when its window opens (`grade`).
 // Inside one, it asks only to say that it left the frame as it came.
 int32_t PluginHost::GetCurrentFrame(void* editHandle) {
     auto* host = static_cast<PluginHost*>(editHandle);

@@ -1,0 +1,488 @@
+#include "cli/grade/session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "cli/plugin/host_conversions.h"
+#include "cli/lut/lut_export.h"
+#include "cli/pictures/picture_correction.h"
+#include "cli/video/sample_kernels.h"
+// Only the message numbers: the functions are the plug-in's, reached through PluginHost::Windows().
+#include "platform/win32.h"
+
+namespace tonalith::cli {
+
+namespace {
+
+// The host's message that the window is to be created, and the window's control ids.
+constexpr uint32_t kHostMsgInit = 1127;
+constexpr intptr_t kModelSelectorId = 6000;
+constexpr intptr_t kStageListId = 6001;
+constexpr intptr_t kAddId = 6002;
+constexpr intptr_t kDeleteId = 6003;
+constexpr intptr_t kResetId = 6004;
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+
+GradeSession::GradeSession(const std::string& pluginPath, Image picture, const Chain& chain, int bands)
+    : host_(pluginPath), windows_(host_.Windows()), pool_(std::max(1, bands)) {
+    if (!windows_)
+        throw Failure(pluginPath + ": this plug-in library offers no configuration window to a host off Windows");
+    host_.SetChain(ToBlock(chain));
+    bandHosts_.push_back(&host_);
+    bandChains_.push_back(host_.StoredBlock());
+    for (int band = 1; band < pool_.Bands(); ++band) {
+        privates_.push_back(host_.PrivateInstance());
+        bandHosts_.push_back(privates_.back().get());
+        bandChains_.push_back(host_.StoredBlock());
+    }
+    bandBgr_.resize(bandHosts_.size());
+    OpenWindow();
+    SetPicture(std::move(picture));
+}
+
+GradeSession::~GradeSession() { CloseWindow(); }
+
+// The editor's filter dialog, and the plug-in's window created inside it.
+void GradeSession::OpenWindow() {
+    dialog_ = windows_->createDialog("Tonalith", 430, 445);
+    if (!dialog_) throw Failure("cannot create the dialog");
+    host_.WindowMessage(dialog_, kHostMsgInit, 0, 0);
+}
+
+void GradeSession::CloseWindow() {
+    if (!dialog_) return;
+    host_.WindowMessage(dialog_, WM_DESTROY, 0, 0);
+    windows_->destroyDialog(dialog_);
+    dialog_ = nullptr;
+}
+
+void* GradeSession::Control(intptr_t id) const { return windows_->childById(dialog_, id); }
+
+int GradeSession::Selection(intptr_t id, uint32_t message) const {
+    void* control = Control(id);
+    return control ? static_cast<int>(windows_->sendMessage(control, message, 0, 0)) : -1;
+}
+
+// A control's notification, as the dialog passes it to the window procedure.
+void GradeSession::Command(intptr_t id, unsigned code) {
+    const uintptr_t wParam = (static_cast<uintptr_t>(code) << 16) | static_cast<uintptr_t>(id);
+    host_.WindowMessage(dialog_, WM_COMMAND, wParam, reinterpret_cast<intptr_t>(Control(id)));
+}
+
+std::string GradeSession::StateLocked() {
+    using nlohmann::json;
+    const Block block = host_.StoredBlock();
+    void* list = Control(kStageListId);
+    const int count = list ? static_cast<int>(windows_->sendMessage(list, LB_GETCOUNT, 0, 0)) : 0;
+    json stages = json::array();
+    for (int s = 0; s < count && s < kMaxStages; ++s) {
+        int32_t type = 0;
+        std::memcpy(&type, block.data() + s * kRecordSize + kTracks * 4, 4);
+        stages.push_back({{"model", type}, {"name", ModelName(type)}});
+    }
+    const int model = Selection(kModelSelectorId, CB_GETCURSEL);
+    // The sliders' labels are the window's static texts, in the order it made them.
+    json labels = json::array();
+    std::vector<void*> children(static_cast<size_t>(windows_->children(dialog_, nullptr, 0)));
+    children.resize(static_cast<size_t>(windows_->children(dialog_, children.data(), static_cast<int>(children.size()))));
+    char text[256];
+    for (void* child : children) {
+        windows_->className(child, text, sizeof text);
+        if (std::strcmp(text, "STATIC") != 0) continue;
+        windows_->windowText(child, text, sizeof text);
+        labels.push_back(Trimmed(text));
+    }
+    json tracks = json::array(), ranges = json::array();
+    for (int t = 0; t < kTracks; ++t) {
+        tracks.push_back(host_.Tracks()[t]);
+        const TrackRange range = model >= 0 && model < kModelCount ? ModelRange(model, t) : host_.SliderRange(t);
+        ranges.push_back({range.low, range.high});
+    }
+    json models = json::array();
+    for (int m = 0; m < kModelCount; ++m) models.push_back(ModelName(m));
+    return json{{"version", version_},
+                {"stages", stages},
+                {"current", Selection(kStageListId, LB_GETCURSEL)},
+                {"model", model},
+                {"models", models},
+                {"labels", labels},
+                {"tracks", tracks},
+                {"ranges", ranges},
+                {"link", host_.Check() != 0},
+                {"width", picture_.width},
+                {"height", picture_.height},
+                {"video", video_ ? json{{"frame", frameIndex_}, {"frames", frameCount_}} : json()}}
+        .dump();
+}
+
+std::string GradeSession::State() {
+    std::lock_guard lock(mutex_);
+    return StateLocked();
+}
+
+std::string GradeSession::SetTrack(int track, int value) {
+    std::lock_guard lock(mutex_);
+    if (track < 0 || track >= kTracks) throw BadRequest("track must be 0..15");
+    const TrackRange range = host_.SliderRange(track);
+    if (value < range.low || value > range.high)
+        throw BadRequest("track " + std::to_string(track) + " runs from " + std::to_string(range.low) + " to " +
+                         std::to_string(range.high));
+    host_.Tracks()[track] = value;
+    host_.Update();
+    ++version_;
+    return StateLocked();
+}
+
+std::string GradeSession::SetLink(bool on) {
+    std::lock_guard lock(mutex_);
+    host_.SetCheck(on ? 1 : 0);
+    host_.Update();
+    ++version_;
+    return StateLocked();
+}
+
+std::string GradeSession::Select(int stage) {
+    std::lock_guard lock(mutex_);
+    void* list = Control(kStageListId);
+    const int count = list ? static_cast<int>(windows_->sendMessage(list, LB_GETCOUNT, 0, 0)) : 0;
+    if (stage < 0 || stage >= count) throw BadRequest("no stage " + std::to_string(stage));
+    windows_->userSelect(list, stage);
+    Command(kStageListId, LBN_SELCHANGE);
+    ++version_;
+    return StateLocked();
+}
+
+std::string GradeSession::SetModel(int model) {
+    std::lock_guard lock(mutex_);
+    if (model < 0 || model >= kModelCount) throw BadRequest("model must be 0..3");
+    void* selector = Control(kModelSelectorId);
+    if (!selector) throw BadRequest("the window has no model selector");
+    windows_->userSelect(selector, model);
+    Command(kModelSelectorId, CBN_SELCHANGE);
+    ++version_;
+    return StateLocked();
+}
+
+std::string GradeSession::Press(const std::string& button) {
+    std::lock_guard lock(mutex_);
+    intptr_t id = 0;
+    if (button == "add") id = kAddId;
+    else if (button == "delete") id = kDeleteId;
+    else if (button == "reset") id = kResetId;
+    else throw BadRequest("no button \"" + button + "\" (add, delete, reset)");
+    Command(id, BN_CLICKED);
+    ++version_;
+    return StateLocked();
+}
+
+std::string GradeSession::OpenChain(const std::string& bytes) {
+    Chain chain;
+    try {
+        chain = ParseChainBytes(bytes, "the chain file").chain;
+    } catch (const Failure& e) {
+        throw BadRequest(e.what());
+    }
+    std::lock_guard lock(mutex_);
+    CloseWindow();
+    host_.SetChain(ToBlock(chain));
+    OpenWindow();
+    ++version_;
+    return StateLocked();
+}
+
+void GradeSession::SetPicture(Image picture) {
+    const size_t n = static_cast<size_t>(picture.width) * picture.height;
+    std::vector<YcPixel> source(n);
+    const int channels = picture.channels;
+    const bool grey = channels <= 2;
+    const auto sample = [&](size_t i, int c) { return picture.samples[i * channels + (grey ? 0 : c)]; };
+    // As `tonalith apply` brings a picture in: 8-bit through the host's RgbToYc, 16-bit at the YC
+    // scale's full precision.
+    if (picture.bitDepth == 8) {
+        std::vector<uint8_t> bgr(n * 3);
+        for (size_t i = 0; i < n; ++i)
+            for (int c = 0; c < 3; ++c) bgr[3 * i + 2 - c] = static_cast<uint8_t>(sample(i, c));
+        HostRgbToYc(source.data(), bgr.data(), static_cast<int32_t>(n));
+    } else {
+        for (size_t i = 0; i < n; ++i) source[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
+    }
+    // What the page shows as "before": the picture itself, to 8 bits.
+    std::string original(n * 4, '\0');
+    const int shift = picture.bitDepth == 8 ? 0 : 8;
+    for (size_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 3; ++c) original[4 * i + c] = static_cast<char>(sample(i, c) >> shift);
+        original[4 * i + 3] = static_cast<char>(picture.HasAlpha() ? picture.samples[i * channels + channels - 1] >> shift : 255);
+    }
+    std::lock_guard lock(mutex_);
+    video_ = false;
+    for (PluginHost* host : bandHosts_) host->SetLimitedRange(false);
+    picture_ = std::move(picture);
+    source_ = std::move(source);
+    work_.resize(source_.size());
+    originalRgba_ = std::move(original);
+    ++version_;
+}
+
+namespace {
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+}  // namespace
+
+// The rows of one band from the plug-in's scale to RGBA: 8-bit pictures through the host's
+// YcToRgb, as `tonalith apply` writes them; 16-bit ones to their top 8 bits, for the screen.
+void GradeSession::ToRgba(int band, const std::vector<YcPixel>& pixels, std::string& rgba) {
+    const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
+    const size_t first = static_cast<size_t>(r0) * picture_.width;
+    const size_t count = static_cast<size_t>(r1 - r0) * picture_.width;
+    const int channels = picture_.channels;
+    uint8_t* out = reinterpret_cast<uint8_t*>(rgba.data()) + first * 4;
+    const auto alpha = [&](size_t i) -> uint8_t {
+        if (!picture_.HasAlpha()) return 255;
+        const uint16_t a = picture_.samples[i * channels + channels - 1];
+        return static_cast<uint8_t>(picture_.bitDepth == 8 ? a : a >> 8);
+    };
+    if (picture_.bitDepth == 8) {
+        auto& bgr = bandBgr_[static_cast<size_t>(band)];
+        bgr.resize(count * 3);
+        HostYcToRgb(bgr.data(), pixels.data() + first, static_cast<int32_t>(count));
+        for (size_t i = 0; i < count; ++i) {
+            out[4 * i] = bgr[3 * i + 2];
+            out[4 * i + 1] = bgr[3 * i + 1];
+            out[4 * i + 2] = bgr[3 * i];
+            out[4 * i + 3] = alpha(first + i);
+        }
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t r, g, b;
+        YcToRgb16(pixels[first + i], r, g, b);
+        out[4 * i] = static_cast<uint8_t>(r >> 8);
+        out[4 * i + 1] = static_cast<uint8_t>(g >> 8);
+        out[4 * i + 2] = static_cast<uint8_t>(b >> 8);
+        out[4 * i + 3] = alpha(first + i);
+    }
+}
+
+// The other instances take the dialog's chain up before they run: each builds its curve set in
+// its own band's call, in parallel with the others.
+void GradeSession::TakeUpChain() {
+    const Block chain = host_.StoredBlock();
+    for (size_t b = 1; b < bandHosts_.size(); ++b)
+        if (bandChains_[b] != chain) {
+            bandHosts_[b]->SetChain(chain);
+            bandChains_[b] = chain;
+        }
+}
+
+RgbaFrame GradeSession::Preview() {
+    const double start = ProcessCpuMs();
+    std::lock_guard lock(mutex_);
+    if (video_) {
+        RgbaFrame frame = VideoPreviewLocked();
+        frame.cpuMs = ProcessCpuMs() - start;
+        return frame;
+    }
+    RgbaFrame frame{picture_.width, picture_.height, version_, 0, std::string(source_.size() * 4, '\0')};
+    TakeUpChain();
+    std::vector<char> corrected(bandHosts_.size(), 0);
+    pool_.Run([&](int band) {
+        const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
+        const size_t first = static_cast<size_t>(r0) * picture_.width;
+        const size_t count = static_cast<size_t>(r1 - r0) * picture_.width;
+        std::copy_n(source_.data() + first, count, work_.data() + first);
+        corrected[static_cast<size_t>(band)] =
+            r1 == r0 || bandHosts_[static_cast<size_t>(band)]->Process(work_.data() + first, picture_.width, r1 - r0,
+                                                                       picture_.width);
+        ToRgba(band, work_, frame.rgba);
+    });
+    if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
+        throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
+    frame.cpuMs = ProcessCpuMs() - start;
+    return frame;
+}
+
+namespace {
+
+// A frame's planes to RGBA for the screen: each pixel's own luma with the chroma sample of its
+// site (the nearest), through the host's YC to RGB pair for the frame's range.
+std::string FrameToRgba(const VideoFrame& frame) {
+    const Y4mHeader& h = frame.header;
+    const size_t n = static_cast<size_t>(h.width) * h.height;
+    const size_t sample = h.BytesPerSample();
+    const size_t chromaArea = static_cast<size_t>(h.ChromaWidth()) * h.ChromaHeight();
+    const uint8_t* y = frame.planes.data();
+    const uint8_t* cb = y + n * sample;
+    const uint8_t* cr = cb + chromaArea * sample;
+    std::vector<uint8_t> cbFull(n * sample), crFull(n * sample);
+    const int xShift = h.horizontal == Siting::kSame ? 0 : 1, yShift = h.vertical == Siting::kSame ? 0 : 1;
+    for (int row = 0; row < h.height; ++row)
+        for (int x = 0; x < h.width; ++x) {
+            const size_t at = (static_cast<size_t>(row) * h.width + x) * sample;
+            const size_t from = (static_cast<size_t>(row >> yShift) * h.ChromaWidth() + (x >> xShift)) * sample;
+            std::memcpy(&cbFull[at], cb + from, sample);
+            std::memcpy(&crFull[at], cr + from, sample);
+        }
+    std::vector<YcPixel> pixels(n);
+    PlanesToPixels(y, cbFull.data(), crFull.data(), pixels.data(), n, h.bitDepth);
+    std::vector<uint8_t> bgr(n * 3);
+    (h.fullRange ? HostYcToRgb : HostYcToRgbLimited)(bgr.data(), pixels.data(), static_cast<int32_t>(n));
+    std::string rgba(n * 4, '\xff');
+    for (size_t i = 0; i < n; ++i) {
+        rgba[4 * i] = static_cast<char>(bgr[3 * i + 2]);
+        rgba[4 * i + 1] = static_cast<char>(bgr[3 * i + 1]);
+        rgba[4 * i + 2] = static_cast<char>(bgr[3 * i]);
+    }
+    return rgba;
+}
+
+}  // namespace
+
+RgbaFrame GradeSession::VideoPreviewLocked() {
+    TakeUpChain();
+    VideoFrame graded = frame_;
+    FrameCorrector corrector(graded.header, bandHosts_);
+    if (!corrector.Correct(frame_.planes.data(), graded.planes.data()))
+        throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
+    return {graded.header.width, graded.header.height, version_, 0, FrameToRgba(graded)};
+}
+
+void GradeSession::SetFrame(VideoFrame frame, int index, int frames) {
+    std::string original = FrameToRgba(frame);
+    std::lock_guard lock(mutex_);
+    video_ = true;
+    for (PluginHost* host : bandHosts_) host->SetLimitedRange(!frame.header.fullRange);
+    picture_ = Image{};
+    picture_.width = frame.header.width;
+    picture_.height = frame.header.height;
+    source_.clear();
+    work_.clear();
+    frame_ = std::move(frame);
+    frameIndex_ = index;
+    frameCount_ = frames;
+    originalRgba_ = std::move(original);
+    ++version_;
+}
+
+std::string GradeSession::GradedFrameY4m() {
+    std::lock_guard lock(mutex_);
+    if (!video_) throw BadRequest("a picture has no video frame to save");
+    VideoFrame graded = frame_;
+    FrameCorrector corrector(graded.header, {&host_});
+    if (!corrector.Correct(frame_.planes.data(), graded.planes.data()))
+        throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
+    std::string out = graded.header.line + "\nFRAME\n";
+    out.append(reinterpret_cast<const char*>(graded.planes.data()), graded.planes.size());
+    return out;
+}
+
+RgbaFrame GradeSession::Original() {
+    std::lock_guard lock(mutex_);
+    return {picture_.width, picture_.height, version_, 0, originalRgba_};
+}
+
+namespace {
+
+// What a writer of files puts into a FILE, as bytes.
+template <typename Write>
+std::string InMemory(Write write) {
+    char* data = nullptr;
+    size_t size = 0;
+    std::FILE* memory = open_memstream(&data, &size);
+    if (!memory) throw Failure("out of memory");
+    try {
+        write(memory);
+    } catch (...) {
+        std::fclose(memory);
+        std::free(data);
+        throw;
+    }
+    std::fclose(memory);
+    std::string bytes(data, size);
+    std::free(data);
+    return bytes;
+}
+
+}  // namespace
+
+std::string GradeSession::PictureFile(OutputFormat format, std::vector<std::string>& notes) {
+    if (format == OutputFormat::kY4m) throw BadRequest("a picture is saved as PNG, TIFF or JPEG");
+    Image graded;
+    int channels = 3;
+    bool video = false;
+    {
+        std::lock_guard lock(mutex_);
+        video = video_;
+        if (!video) {
+            graded = picture_;
+            channels = picture_.channels;
+            ApplyToImage(host_, graded);
+        }
+    }
+    if (video) {
+        // A video's frame is saved as it shows: 8-bit RGB through the host's pair.
+        const RgbaFrame shown = Preview();
+        graded.width = shown.width;
+        graded.height = shown.height;
+        graded.samples.resize(static_cast<size_t>(shown.width) * shown.height * 3);
+        for (size_t i = 0; i < graded.samples.size() / 3; ++i)
+            for (int c = 0; c < 3; ++c) graded.samples[3 * i + c] = static_cast<uint8_t>(shown.rgba[4 * i + c]);
+    }
+    notes = FinishGraded(graded, channels);
+    if (format == OutputFormat::kJpeg && graded.HasAlpha()) notes.push_back("JPEG has no alpha; the alpha channel is dropped");
+    return InMemory([&](std::FILE* file) { WritePicture(file, graded, format, kDefaultJpegQuality, "the graded picture"); });
+}
+
+std::string GradeSession::LutFile(LutKind kind, int size) {
+    const std::string title = std::string("Tonalith: ") + kChainFileName;
+    std::lock_guard lock(mutex_);
+    switch (kind) {
+    case LutKind::kCube:
+        if (size && (size < kMinCubeSize || size > kMaxCubeSize))
+            throw BadRequest("a .cube has " + std::to_string(kMinCubeSize) + " to " + std::to_string(kMaxCubeSize) + " points a side");
+        return CubeText(SampleLattice(host_, size ? size : kDefaultCubeSize), title);
+    case LutKind::kHald: {
+        if (size && (size < kMinHaldLevel || size > kMaxHaldLevel))
+            throw BadRequest("a Hald CLUT's level is " + std::to_string(kMinHaldLevel) + " to " + std::to_string(kMaxHaldLevel));
+        const int level = size ? size : kDefaultHaldLevel;
+        const Image hald = HaldImage(SampleLattice(host_, level * level), level);
+        return InMemory([&](std::FILE* file) { WritePng(file, hald, "the Hald CLUT"); });
+    }
+    case LutKind::kOcio:
+        break;
+    }
+    const std::string name = LookName(std::filesystem::path(kChainFileName).stem().string());
+    return OcioConfig(name, kLutFileName, title + ", a " + std::to_string(kDefaultCubeSize) + "-point cube as a look");
+}
+
+Chain GradeSession::CurrentChain() {
+    std::lock_guard lock(mutex_);
+    const Block block = host_.StoredBlock();
+    return FromBlock(block.data(), block.size(), "the page's chain");
+}
+
+std::string GradeSession::ChainJson() { return ChainToJson(CurrentChain(), "the page's chain"); }
+
+std::string GradeSession::ChainBlock() {
+    std::lock_guard lock(mutex_);
+    const Block block = host_.StoredBlock();
+    return std::string(block.begin(), block.end());
+}
+
+}  // namespace tonalith::cli

@@ -1,0 +1,125 @@
+// One grading session: the plug-in loaded as the editor loads it, its configuration window created
+// inside a dialog of ours, and the picture. Every change goes through the plug-in's own callbacks
+// (FilterUpdate for the sliders and the link box, the window procedure for the list, the model
+// selector and the buttons), so clamping and links are the plug-in's. Safe to share between
+// threads: one lock around the plug-in instances.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/video/band_pool.h"
+#include "cli/grade/video_source.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/failure.h"
+#include "cli/pictures/image_io.h"
+#include "cli/pictures/picture_format.h"
+#include "cli/plugin/plugin_host.h"
+
+namespace tonalith::cli {
+
+// A request the dialog refuses: the server answers 400 with the message and changes nothing.
+struct BadRequest : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A picture as 8-bit RGBA rows, ready for a canvas.
+struct RgbaFrame {
+    int width = 0;
+    int height = 0;
+    uint64_t version = 0;  // the dialog's state the pixels show
+    double cpuMs = 0;      // CPU time spent making them, on every thread
+    std::string rgba;
+};
+
+class GradeSession {
+public:
+    // `bands`: plug-in instances correcting the preview in parallel (1: the dialog's own alone).
+    GradeSession(const std::string& pluginPath, Image picture, const Chain& chain, int bands = 1);
+    ~GradeSession();
+    GradeSession(const GradeSession&) = delete;
+    GradeSession& operator=(const GradeSession&) = delete;
+
+    // The dialog as it shows now, as JSON: stages, current stage, model, labels, ranges, values.
+    std::string State();
+    // Each applies one user action and returns the new State().
+    std::string SetTrack(int track, int value);
+    std::string SetLink(bool on);
+    std::string Select(int stage);
+    std::string SetModel(int model);
+    std::string Press(const std::string& button);  // "add", "delete", "reset"
+    // A chain file's bytes (JSON or the 680-byte block) opened as the editor opens a project with
+    // it: the window closes, the chain is handed over, the window opens on it. A malformed chain
+    // throws BadRequest and changes nothing.
+    std::string OpenChain(const std::string& bytes);
+    // Another picture to grade; the chain stays.
+    void SetPicture(Image picture);
+    // A video's frame to grade instead: corrected as `tonalith apply` corrects the video (its own
+    // range and chroma layout), shown through the host's YC to RGB pair. `index` and `frames`
+    // are for the page's frame slider.
+    void SetFrame(VideoFrame frame, int index, int frames);
+    // The graded frame as a one-frame YUV4MPEG2 stream, as `tonalith apply` writes it.
+    std::string GradedFrameY4m();
+
+    // The picture through the chain as it stands, and as it came; 8-bit RGBA.
+    RgbaFrame Preview();
+    RgbaFrame Original();
+    // The graded picture as `tonalith apply` writes it in that format, and a note for each thing
+    // the format or the picture changed (alpha dropped by JPEG, grey kept RGB, ...).
+    std::string PictureFile(OutputFormat format, std::vector<std::string>& notes);
+    // The chain as `tonalith lut` exports the file `kChainFileName`: a .cube of `size` points
+    // (0: the default), a Hald CLUT PNG of `size` levels (0: the default), or the OpenColorIO
+    // config whose look reads `kLutFileName`.
+    enum class LutKind { kCube, kHald, kOcio };
+    std::string LutFile(LutKind kind, int size);
+    static constexpr const char* kChainFileName = "chain.json";
+    static constexpr const char* kLutFileName = "chain.cube";
+
+    Chain CurrentChain();
+    std::string ChainJson();
+    std::string ChainBlock();
+
+private:
+    std::string StateLocked();
+    void* Control(intptr_t id) const;
+    int Selection(intptr_t id, uint32_t message) const;
+    void OpenWindow();
+    void CloseWindow();
+    void Command(intptr_t id, unsigned code);
+    void ToRgba(int band, const std::vector<YcPixel>& pixels, std::string& rgba);
+
+    std::mutex mutex_;
+    PluginHost host_;
+    const PluginHost::WindowFunctions* windows_ = nullptr;
+    void* dialog_ = nullptr;
+    uint64_t version_ = 1;
+
+    // The picture, and its pixels on the plug-in's scale, converted once.
+    Image picture_;
+    std::vector<YcPixel> source_;
+    std::vector<YcPixel> work_;
+    std::string originalRgba_;
+    // Band 0 runs on the dialog's instance; each other band on a private instance of its own,
+    // handed the dialog's chain whenever it changed.
+    std::vector<std::unique_ptr<PluginHost>> privates_;
+    std::vector<PluginHost*> bandHosts_;
+    std::vector<Block> bandChains_;
+    BandPool pool_;
+    std::vector<std::vector<uint8_t>> bandBgr_;
+
+    // A video's frame, when grading one: the planes as decoded, and the slider's place.
+    bool video_ = false;
+    VideoFrame frame_;
+    int frameIndex_ = 0, frameCount_ = 0;
+    RgbaFrame VideoPreviewLocked();
+    void TakeUpChain();
+};
+
+}  // namespace tonalith::cli

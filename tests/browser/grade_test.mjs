@@ -1,0 +1,342 @@
+// Drives Debian's chromium against a running `tonalith grade`: the dialog's controls by mouse and
+// keyboard, the preview's pixels against `tonalith apply` on the page's own chain, the saved block
+// against `tonalith chain convert`, and the server's refusals. Prints the preview latency it
+// measured and leaves a screenshot of the page.
+//
+// node grade_test.mjs TONALITH WORKDIR SCREENSHOT
+import { spawn, execFileSync } from "node:child_process";
+import { readFileSync, writeFileSync, mkdirSync } from "node:fs";
+import http from "node:http";
+import os from "node:os";
+import { createHash } from "node:crypto";
+import path from "node:path";
+import { chromium } from "playwright-core";
+
+const [tonalith, workdir, screenshot] = process.argv.slice(2);
+if (!tonalith || !workdir || !screenshot) {
+  console.error("usage: node grade_test.mjs TONALITH WORKDIR SCREENSHOT");
+  process.exit(2);
+}
+mkdirSync(workdir, { recursive: true });
+const chromiumPath = process.env.CHROMIUM || "/usr/bin/chromium";
+let failures = 0;
+function check(ok, what, detail = "") {
+  console.log(`${ok ? "ok  " : "FAIL"} ${what}${detail ? ": " + detail : ""}`);
+  if (!ok) failures++;
+}
+const run = (...args) => execFileSync(tonalith, args, { stdio: ["ignore", "pipe", "inherit"] });
+
+// A 1920x1080 picture with gradients, colour bars and noise, and a starting chain.
+const picture = path.join(workdir, "picture.png");
+execFileSync("ffmpeg", ["-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=1", "-frames:v", "1", picture]);
+const startChain = path.join(workdir, "start.json");
+writeFileSync(startChain, JSON.stringify({ format: "tonalith-chain", version: 1, stages: [
+  { model: "RGB", tracks: { "R(off)": 10, "G(gamm)": 8, "B(off)": -8 } },
+  { model: "HSV", tracks: { "H(offs)": 30, "S(con2)": 64, "9": 120, "H(width)": 40 } }] }));
+
+// The server, and the address it prints.
+const server = spawn(tonalith, ["grade", picture, startChain], { stdio: ["ignore", "pipe", "inherit"] });
+const address = await new Promise((resolve, reject) => {
+  let text = "";
+  server.stdout.on("data", (chunk) => {
+    text += chunk;
+    const found = text.match(/http:\/\/127\.0\.0\.1:(\d+)\/\?token=([0-9a-f]{64})/);
+    if (found) resolve({ url: found[0], port: Number(found[1]), token: found[2] });
+  });
+  server.on("exit", (code) => reject(new Error(`tonalith grade exited with ${code} before it listened`)));
+});
+
+// Raw requests, with the headers a foreign page or a rebinding name would send.
+function request(method, pathname, headers = {}, body = undefined) {
+  return new Promise((resolve, reject) => {
+    const req = http.request({ host: "127.0.0.1", port: address.port, method, path: pathname,
+      headers: Object.assign({ Host: `127.0.0.1:${address.port}` }, headers) }, (res) => {
+      const chunks = [];
+      res.on("data", (c) => chunks.push(c));
+      res.on("end", () => resolve({ status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks) }));
+    });
+    req.on("error", reject);
+    if (body !== undefined) req.write(body);
+    req.end();
+  });
+}
+const withToken = { "X-Tonalith-Token": address.token };
+
+let browser;
+try {
+  const refusals = [
+    ["no token", "GET", "/api/state", {}, undefined, 401],
+    ["wrong token", "GET", "/api/state", { "X-Tonalith-Token": "0".repeat(64) }, undefined, 401],
+    ["page without token", "GET", "/", {}, undefined, 401],
+    ["foreign Origin", "POST", "/api/button", { ...withToken, Origin: "http://evil.example" }, '{"name":"add"}', 403],
+    ["foreign Origin on the same port", "GET", "/api/state", { ...withToken, Origin: `http://evil.example:${address.port}` }, undefined, 403],
+    ["rebinding Host name", "GET", "/api/state", { ...withToken, Host: `evil.example:${address.port}` }, undefined, 403],
+    ["malformed body", "POST", "/api/track", withToken, "{", 400],
+    ["track out of range", "POST", "/api/track", withToken, '{"track":3,"value":9999}', 400],
+    ["track number out of range", "POST", "/api/track", withToken, '{"track":16,"value":0}', 400],
+    ["value not an integer", "POST", "/api/track", withToken, '{"track":3,"value":"7"}', 400],
+    ["no such stage", "POST", "/api/select", withToken, '{"stage":5}', 400],
+    ["no such model", "POST", "/api/model", withToken, '{"model":4}', 400],
+    ["no such button", "POST", "/api/button", withToken, '{"name":"format"}', 400],
+  ];
+  const before = (await request("GET", "/api/state", withToken)).body.toString();
+  for (const [what, method, p, headers, body, status] of refusals) {
+    const res = await request(method, p, headers, body);
+    check(res.status === status, `refused: ${what}`, `status ${res.status}, expected ${status}`);
+  }
+  const after = (await request("GET", "/api/state", withToken)).body.toString();
+  check(before === after, "refused requests change nothing");
+  check(JSON.parse(before).stages.length === 2, "the chain on the command line is loaded", before.slice(0, 120));
+
+  browser = await chromium.launch({ executablePath: chromiumPath, args: ["--no-sandbox"] });
+  const page = await browser.newPage({ viewport: { width: 1500, height: 900 }, acceptDownloads: true });
+  page.on("pageerror", (e) => check(false, "no error in the page", e.message));
+  await page.goto(address.url);
+  await page.waitForFunction(() => document.body.dataset.ready === "1" && window.grade.idle());
+  check(!(await page.evaluate(() => location.search)), "the token leaves the address bar");
+
+  const state = () => page.evaluate(() => window.grade.state);
+  // Waits until the dialog moved past `version` and the preview shows it.
+  async function settle(version) {
+    await page.waitForFunction((v) => window.grade.state.version > v && window.grade.idle(), version);
+    return state();
+  }
+  async function download(button, name) {
+    const [file] = await Promise.all([page.waitForEvent("download", { timeout: 60000 }), page.click(button)])
+      .catch(async (e) => { throw new Error(`${button}: ${e.message}; the page says: ${await page.textContent("#error")}`); });
+    const target = path.join(workdir, name);
+    await file.saveAs(target);
+    return target;
+  }
+  // The preview's pixels against `tonalith apply` on the chain the page saves.
+  async function previewMatchesApply(what) {
+    const chain = await download("#save-json", "page.json");
+    const reference = path.join(workdir, "reference.png");
+    run("apply", chain, picture, reference);
+    // The reference as raw RGBA rows, unpacked by ffmpeg; the page's ImageData bytes are hashed
+    // where they are.
+    const raw = execFileSync("ffmpeg", ["-v", "error", "-i", reference, "-f", "rawvideo", "-pix_fmt", "rgba", "-"],
+      { maxBuffer: 64 << 20 });
+    const result = await page.evaluate(async () => {
+      const hex = async (data) => Array.from(new Uint8Array(await crypto.subtle.digest("SHA-256", data)),
+        (b) => b.toString(16).padStart(2, "0")).join("");
+      const a = window.grade.after, o = window.grade.before;
+      return { after: await hex(a.data), before: await hex(o.data), size: a.data.length };
+    });
+    const expected = createHash("sha256").update(raw).digest("hex");
+    check(result.size === raw.length && result.after === expected, `${what}: preview equals tonalith apply`,
+      `${result.size} bytes in the page, ${raw.length} from apply`);
+    check(result.after !== result.before, `${what}: the preview is graded, not the original`);
+  }
+
+  await previewMatchesApply("as loaded");
+
+  // Mouse: a click on R(off)'s slider, three quarters along.
+  let s = await state();
+  const box = await page.locator("#track-0").boundingBox();
+  await page.mouse.click(box.x + box.width * 0.75, box.y + box.height / 2);
+  s = await settle(s.version);
+  check(s.tracks[0] > 100 && s.tracks[0] <= 256, "a mouse click moves R(off)", `R(off) = ${s.tracks[0]}`);
+  await previewMatchesApply("after a mouse move");
+
+  // Keyboard: G(gamm) up five steps, one at a time, each waited for; the page times each move.
+  await page.focus("#track-8");
+  const g0 = s.tracks[8];
+  for (let i = 0; i < 5; i++) {
+    await page.keyboard.press("ArrowRight");
+    s = await settle(s.version);
+  }
+  check(s.tracks[8] === g0 + 5, "arrow keys step G(gamm)", `${g0} -> ${s.tracks[8]}`);
+  await previewMatchesApply("after keyboard moves");
+
+  // The number field.
+  await page.fill("#value-10", "-40");
+  await page.press("#value-10", "Enter");
+  s = await settle(s.version);
+  check(s.tracks[10] === -40, "the number field sets B(off)", `B(off) = ${s.tracks[10]}`);
+
+  // The link box (on by default): moving R(upper) carries R(lower) along.
+  check(s.link === true, "the link box starts on");
+  await page.fill("#value-2", "40");
+  await page.press("#value-2", "Enter");
+  s = await settle(s.version);
+  check(s.tracks[1] === 40 && s.tracks[2] === 40, "linked: R(upper) 40 sets R(lower)", `${s.tracks[1]}, ${s.tracks[2]}`);
+  await page.click("#link");
+  s = await settle(s.version);
+  await page.fill("#value-2", "60");
+  await page.press("#value-2", "Enter");
+  s = await settle(s.version);
+  check(s.tracks[1] === 40 && s.tracks[2] === 60, "unlinked: R(upper) moves alone", `${s.tracks[1]}, ${s.tracks[2]}`);
+
+  // The plug-in clamps when the model changes: B(off) 200 becomes H(width) 180 under HSV.
+  await page.fill("#value-10", "200");
+  await page.press("#value-10", "Enter");
+  s = await settle(s.version);
+  await page.selectOption("#model", "3");
+  s = await settle(s.version);
+  check(s.stages[0].name === "HSV" && s.labels[10] === "H(width)" && s.tracks[10] === 180,
+    "model change to HSV: list entry, labels and the plug-in's clamp", `${s.stages[0].name} ${s.labels[10]} ${s.tracks[10]}`);
+  check(s.ranges[10][0] === 0 && s.ranges[10][1] === 180, "H(width)'s slider runs 0..180", JSON.stringify(s.ranges[10]));
+
+  // Stages: select the second, add, delete, reset.
+  await page.selectOption("#stages", "1");
+  s = await settle(s.version);
+  check(s.current === 1 && s.model === 3 && s.tracks[0] === 30 && s.tracks[8] === 64,
+    "selecting stage 2 loads its tracks", `current ${s.current}, H(offs) ${s.tracks[0]}, S(con2) ${s.tracks[8]}`);
+  await page.click("#add");
+  s = await settle(s.version);
+  check(s.stages.length === 3 && s.current === 2 && s.model === 0 && s.tracks.every((v) => v === 0) &&
+    s.labels[0] === "R(off)" && s.labels[15] === "", "add: a new RGB stage, selected, zero", JSON.stringify(s.tracks));
+  await page.click("#delete");
+  s = await settle(s.version);
+  check(s.stages.length === 2 && s.current === 1 && s.model === 3 && s.tracks[0] === 30,
+    "delete the last stage: the one before is selected", `count ${s.stages.length}, current ${s.current}`);
+  await page.click("#reset");
+  s = await settle(s.version);
+  check(s.stages.length === 2 && s.model === 3 && s.tracks.every((v) => v === 0) && s.labels[0] === "H(offs)",
+    "reset: tracks zero, model and labels kept");
+  await page.fill("#value-4", "-30");
+  await page.press("#value-4", "Enter");
+  s = await settle(s.version);
+  await previewMatchesApply("after stage edits");
+
+  // Saving: the block equals `chain convert` of the page's JSON.
+  const savedJson = await download("#save-json", "saved.json");
+  const savedBlock = await download("#save-block", "saved.bin");
+  const converted = path.join(workdir, "converted.bin");
+  run("chain", "convert", "--to", "block", savedJson, converted);
+  const block = readFileSync(savedBlock), expected = readFileSync(converted);
+  check(block.length === 680 && block.equals(expected), "the saved block equals chain convert of the saved JSON",
+    `${block.length} bytes`);
+
+  // Exports: each download equals what the command line makes of the saved chain.
+  const exportsDir = path.join(workdir, "exports");
+  mkdirSync(exportsDir, { recursive: true });
+  const chainFile = path.join(exportsDir, "chain.json");
+  writeFileSync(chainFile, readFileSync(savedJson));
+  const same = (a, b) => { const x = readFileSync(a), y = readFileSync(b); return x.length > 0 && x.equals(y); };
+  const cube = await download("#save-cube", "exports/page.cube");
+  run("lut", chainFile, "-o", path.join(exportsDir, "ref.cube"));
+  check(same(cube, path.join(exportsDir, "ref.cube")), "the .cube equals tonalith lut of the saved chain");
+  const hald = await download("#save-hald", "exports/page-hald.png");
+  run("lut", chainFile, "-o", path.join(exportsDir, "ref-hald.png"));
+  check(same(hald, path.join(exportsDir, "ref-hald.png")), "the Hald CLUT equals tonalith lut of the saved chain");
+  const ocio = await download("#save-ocio", "exports/page.ocio");
+  run("lut", chainFile, "--ocio", path.join(exportsDir, "ocio"));
+  check(same(ocio, path.join(exportsDir, "ocio", "config.ocio")) && same(cube, path.join(exportsDir, "ocio", "chain.cube")),
+    "the OCIO config and its .cube equal tonalith lut --ocio of the saved chain");
+  for (const [button, extension] of [["#save-png", "png"], ["#save-tiff", "tif"], ["#save-jpeg", "jpg"]]) {
+    const graded = await download(button, `exports/page.${extension}`);
+    const reference = path.join(exportsDir, `ref.${extension}`);
+    run("apply", chainFile, picture, reference);
+    check(same(graded, reference), `the ${extension} picture equals tonalith apply of the saved chain`);
+  }
+
+  // Opening a chain file: it shows in the stage list; a malformed one changes nothing.
+  const opened = path.join(workdir, "opened.json");
+  writeFileSync(opened, JSON.stringify({ format: "tonalith-chain", version: 1, stages: [
+    { model: "CMYK", tracks: { "C(off)": 12 } }, { model: "YCbCr", tracks: { "Y(offs)": 7 } },
+    { model: "HSV", tracks: { "H(offs)": -20 } }] }));
+  let version = s.version;
+  await page.setInputFiles("#open-chain", opened);
+  s = await settle(version).catch(async (e) => { throw new Error(`${e.message}; the page says: ${await page.textContent("#error")}`); });
+  check(s.stages.map((x) => x.name).join(",") === "CMYK,YCbCr,HSV" && s.current === 0 && s.model === 2 && s.tracks[0] === 12,
+    "an opened chain file shows in the stage list", JSON.stringify(s.stages));
+  check((await page.locator("#stages option").allTextContents()).join("|") === "1. CMYK|2. YCbCr|3. HSV",
+    "the page's list shows the opened chain");
+  await previewMatchesApply("after opening a chain file");
+  const broken = path.join(workdir, "broken.json");
+  writeFileSync(broken, '{"format":"tonalith-chain","version":1,"stages":[{"model":"LAB"}]}');
+  version = s.version;
+  await page.setInputFiles("#open-chain", broken);
+  await page.waitForFunction(() => document.getElementById("error").textContent !== "");
+  const unchanged = await state();
+  check(unchanged.version === version && (await page.textContent("#error")).includes("broken.json"),
+    "a malformed chain file is refused and changes nothing", await page.textContent("#error"));
+  check((await request("POST", "/api/chain", withToken, "x".repeat(679))).status === 400, "refused: an upload neither JSON nor a 680-byte block");
+  s = unchanged;
+  await page.selectOption("#stages", "2");  // the next action clears the message
+  s = await settle(s.version);
+  check(s.current === 2 && (await page.textContent("#error")) === "", "the next action clears the refusal's message");
+
+  // The split and the zoom.
+  await page.click("#actual");
+  check(await page.evaluate(() => !document.getElementById("stage").classList.contains("fit")), "1:1 zoom");
+  await page.click("#fit");
+  const canvas = await page.locator("#preview").boundingBox();
+  await page.mouse.move(canvas.x + canvas.width * 0.3, canvas.y + 10);
+  await page.mouse.down();
+  await page.mouse.move(canvas.x + canvas.width * 0.4, canvas.y + 10);
+  await page.mouse.up();
+  const split = await page.evaluate(() => Number(document.getElementById("split").value));
+  check(Math.abs(split - 400) <= 2, "dragging on the picture moves the split", String(split));
+
+  // Latency: from the slider move to the preview drawn, as the page measured it.
+  // Beside it, the CPU time the server spent on each preview, on all its threads, which a busy
+  // machine does not stretch.
+  const figures = (list) => {
+    const sorted = [...list].sort((a, b) => a - b);
+    return `median ${sorted[Math.floor(sorted.length / 2)].toFixed(0)} ms, min ${sorted[0].toFixed(0)} ms, ` +
+      `max ${sorted[sorted.length - 1].toFixed(0)} ms (${sorted.length})`;
+  };
+  const { latencies, phases, renderCpu } = await page.evaluate(() => window.grade);
+  console.log(`preview latency, 1920x1080, slider move to picture drawn: ${figures(latencies)}`);
+  console.log(`  of which: the dialog's answer ${figures(phases.map((p) => p.state))}; ` +
+    `the picture's bytes ${figures(phases.map((p) => p.bytes - p.state))}; the paint ${figures(phases.map((p) => p.drawn - p.bytes))}`);
+  console.log(`server CPU per preview (plug-in and RGBA rows, all bands): ${figures(renderCpu)}`);
+  console.log(`load average: ${os.loadavg().map((l) => l.toFixed(2)).join(" ")}, ${os.cpus().length} CPUs`);
+
+  await page.screenshot({ path: screenshot });
+  console.log(`screenshot: ${screenshot}`);
+
+  // A video: a short 4:2:0 clip, a frame picked with the frame slider by keyboard; the graded
+  // frame the page saves equals `tonalith apply` of that frame, cut out by ffmpeg on its own.
+  const clip = path.join(workdir, "clip.y4m");
+  execFileSync("ffmpeg", ["-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=10", "-frames:v", "8",
+    "-pix_fmt", "yuv420p", clip]);
+  const videoServer = spawn(tonalith, ["grade", clip, startChain], { stdio: ["ignore", "pipe", "inherit"] });
+  try {
+    const videoUrl = await new Promise((resolve, reject) => {
+      let text = "";
+      videoServer.stdout.on("data", (chunk) => {
+        text += chunk;
+        const found = text.match(/http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]{64}/);
+        if (found) resolve(found[0]);
+      });
+      videoServer.on("exit", (code) => reject(new Error(`tonalith grade on a clip exited with ${code}`)));
+    });
+    await page.goto(videoUrl);
+    await page.waitForFunction(() => document.body.dataset.ready === "1" && window.grade.idle());
+    let v = await state();
+    check(v.video && v.video.frames === 8 && v.video.frame === 0 && v.width === 320, "a clip opens on its first frame",
+      JSON.stringify(v.video));
+    const first = await page.evaluate(() => Array.from(window.grade.after.data.slice(0, 4096)).join());
+    await page.focus("#frame");
+    for (let i = 0; i < 3; i++) await page.keyboard.press("ArrowRight");
+    await page.waitForFunction(() => window.grade.state.video.frame === 3 && window.grade.idle());
+    v = await state();
+    const third = await page.evaluate(() => Array.from(window.grade.after.data.slice(0, 4096)).join());
+    check(v.video.frame === 3 && first !== third, "the frame slider moves to frame 4 and the preview follows");
+    const savedFrame = await download("#save-y4m", "page-frame.y4m");
+    const cut = path.join(workdir, "cut.y4m"), reference = path.join(workdir, "cut-graded.y4m");
+    execFileSync("ffmpeg", ["-v", "error", "-y", "-i", clip, "-vf", "select=eq(n\\,3)", "-frames:v", "1", "-f", "yuv4mpegpipe",
+      "-strict", "-1", cut]);
+    run("apply", startChain, cut, reference);
+    const strip = (file) => { const b = readFileSync(file); return b.subarray(b.indexOf("FRAME") ); };
+    check(strip(savedFrame).equals(strip(reference)), "the saved frame equals tonalith apply of frame 4 of the clip");
+  } finally {
+    videoServer.kill("SIGINT");
+  }
+} catch (e) {
+  check(false, "the test ran to the end", e.stack || String(e));
+} finally {
+  if (browser) await browser.close();
+  const exited = new Promise((resolve) => server.on("exit", (code, signal) => resolve({ code, signal })));
+  server.kill("SIGINT");
+  const { code, signal } = await exited;
+  check(code === 130, "Ctrl-C stops the server with the status of SIGINT", `exit ${code}, signal ${signal}`);
+  const refused = await request("GET", "/api/state", withToken).then(() => "answered", (e) => e.code);
+  check(refused === "ECONNREFUSED", "the port is free after Ctrl-C", refused);
+}
+console.log(failures ? `${failures} check(s) failed` : "all checks passed");
+process.exit(failures ? 1 : 0);
