@@ -56,7 +56,9 @@ void AddWrapped(Series& s, double x, double y, double span) {
     s.points.push_back({x, y});
 }
 
-StagePanels ProbeStage(PluginHost& host, const Stage& stage, size_t index) {
+}  // namespace
+
+StagePanels ProbeStageCurves(PluginHost& host, const Stage& stage, size_t index) {
     Chain single;
     single.stages.push_back(stage);
     host.SetChain(ToBlock(single));
@@ -171,6 +173,8 @@ StagePanels ProbeStage(PluginHost& host, const Stage& stage, size_t index) {
     return out;
 }
 
+namespace {
+
 std::string Num(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", v);
@@ -203,20 +207,45 @@ void HsvToRgb(double h, double s, double v, double& r, double& g, double& b) {
 
 }  // namespace
 
-void ApplyToImage(PluginHost& host, Image& image) {
+namespace {
+
+std::vector<uint8_t> ToBgr(const Image& image) {
     const size_t n = static_cast<size_t>(image.width) * image.height;
     const int inChannels = image.channels;
     const bool grey = inChannels <= 2;
-    std::vector<YcPixel> yc(n);
     const auto sample = [&](size_t i, int c) { return image.samples[i * inChannels + (grey ? 0 : c)]; };
+    std::vector<uint8_t> bgr(n * 3);
+    for (size_t i = 0; i < n; ++i) {
+        bgr[3 * i] = static_cast<uint8_t>(sample(i, 2));
+        bgr[3 * i + 1] = static_cast<uint8_t>(sample(i, 1));
+        bgr[3 * i + 2] = static_cast<uint8_t>(sample(i, 0));
+    }
+    return bgr;
+}
+
+}  // namespace
+
+std::vector<YcPixel> ImageToYc(const Image& image) {
+    const size_t n = static_cast<size_t>(image.width) * image.height;
+    std::vector<YcPixel> yc(n);
+    if (image.bitDepth == 8) {
+        const std::vector<uint8_t> bgr = ToBgr(image);
+        HostRgbToYc(yc.data(), bgr.data(), static_cast<int32_t>(n));
+        return yc;
+    }
+    const int inChannels = image.channels;
+    const bool grey = inChannels <= 2;
+    const auto sample = [&](size_t i, int c) { return image.samples[i * inChannels + (grey ? 0 : c)]; };
+    for (size_t i = 0; i < n; ++i) yc[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
+    return yc;
+}
+
+void ApplyToImage(PluginHost& host, Image& image) {
+    const size_t n = static_cast<size_t>(image.width) * image.height;
+    const int inChannels = image.channels;
+    std::vector<YcPixel> yc = ImageToYc(image);
     if (image.bitDepth == 8) {
         std::vector<uint8_t> bgr(n * 3);
-        for (size_t i = 0; i < n; ++i) {
-            bgr[3 * i] = static_cast<uint8_t>(sample(i, 2));
-            bgr[3 * i + 1] = static_cast<uint8_t>(sample(i, 1));
-            bgr[3 * i + 2] = static_cast<uint8_t>(sample(i, 0));
-        }
-        HostRgbToYc(yc.data(), bgr.data(), static_cast<int32_t>(n));
         ProcessPicture(host, yc, image);
         HostYcToRgb(bgr.data(), yc.data(), static_cast<int32_t>(n));
         const int outChannels = image.HasAlpha() ? 4 : 3;
@@ -231,7 +260,6 @@ void ApplyToImage(PluginHost& host, Image& image) {
         image.channels = outChannels;
         return;
     }
-    for (size_t i = 0; i < n; ++i) yc[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
     ProcessPicture(host, yc, image);
     const int outChannels = image.HasAlpha() ? 4 : 3;
     std::vector<uint16_t> out(n * outChannels);
@@ -245,7 +273,7 @@ void ApplyToImage(PluginHost& host, Image& image) {
 
 std::vector<StagePanels> ProbeCurves(PluginHost& host, const Chain& chain) {
     std::vector<StagePanels> stages;
-    for (size_t s = 0; s < chain.stages.size(); ++s) stages.push_back(ProbeStage(host, chain.stages[s], s));
+    for (size_t s = 0; s < chain.stages.size(); ++s) stages.push_back(ProbeStageCurves(host, chain.stages[s], s));
     return stages;
 }
 
@@ -275,6 +303,16 @@ std::string CurvesSvg(const std::vector<StagePanels>& stages, const std::string&
             svg << "<g>\n<text x=\"" << x0 << "\" y=\"" << y0 - 8 << "\" font-weight=\"bold\">" << Escape(panel.title) << "</text>\n"
                 << "<rect x=\"" << x0 << "\" y=\"" << y0 << "\" width=\"" << kPlot << "\" height=\"" << kPlot
                 << "\" fill=\"none\" stroke=\"#888\"/>\n";
+            if (!panel.backdrop.empty()) {
+                const double most = *std::max_element(panel.backdrop.begin(), panel.backdrop.end());
+                const double bin = static_cast<double>(kPlot) / panel.backdrop.size();
+                svg << "<path fill=\"#ddd\" d=\"";
+                for (size_t b = 0; b < panel.backdrop.size() && most > 0; ++b) {
+                    const double h = panel.backdrop[b] / most * kPlot;
+                    if (h > 0) svg << "M" << Num(x0 + b * bin) << " " << Num(y0 + kPlot) << "h" << Num(bin) << "v" << Num(-h) << "h" << Num(-bin) << "z";
+                }
+                svg << "\"/>\n";
+            }
             for (int t = 0; t <= 4; ++t) {
                 const double xv = panel.xMin + (panel.xMax - panel.xMin) * t / 4, yv = panel.yMin + (panel.yMax - panel.yMin) * t / 4;
                 svg << "<line x1=\"" << Num(px(xv)) << "\" y1=\"" << y0 << "\" x2=\"" << Num(px(xv)) << "\" y2=\"" << y0 + kPlot

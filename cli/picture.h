@@ -15,6 +15,8 @@ namespace tonalith::cli {
 // RgbToYc; 16-bit ones at the YC scale's full precision. Grey comes out as RGB (a chain may
 // colour it); alpha is carried through untouched.
 void ApplyToImage(PluginHost& host, Image& image);
+// The picture on the YC scale, as ApplyToImage hands it to the plug-in.
+std::vector<YcPixel> ImageToYc(const Image& image);
 
 // One plotted curve: points (x, y) in the panel's units.
 struct Series {
@@ -30,6 +32,9 @@ struct Panel {
     std::string title, xLabel, yLabel;
     double xMax, yMax, xMin, yMin;
     std::vector<Series> series;
+    // Drawn behind the curves when not empty: counts in equal bins from xMin to xMax (a picture's
+    // histogram on the panel's input axis), scaled so the largest fills the panel.
+    std::vector<double> backdrop;
 };
 struct StagePanels {
     std::string title;
@@ -39,6 +44,8 @@ struct StagePanels {
 // Runs probe frames through the plug-in, one single-stage chain per stage. Leaves the host with
 // the last probe chain loaded.
 std::vector<StagePanels> ProbeCurves(PluginHost& host, const Chain& chain);
+// The same for one stage, `index` its place in the chain (for the title).
+StagePanels ProbeStageCurves(PluginHost& host, const Stage& stage, size_t index);
 std::string CurvesSvg(const std::vector<StagePanels>& stages, const std::string& title);
 
 // The demo's test picture: grey ramp, colour wheel, saturated and skin-tone patches.

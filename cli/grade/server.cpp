@@ -11,6 +11,7 @@
 
 #include "cli/grade/access.h"
 #include "cli/grade/session.h"
+#include "cli/grade/stage_routes.h"
 #include "cli/plugin_host.h"
 
 namespace tonalith::cli {
@@ -150,6 +151,8 @@ int RunGradeServer(const GradeOptions& options) {
         res.set_header("Content-Disposition", "attachment; filename=\"chain.bin\"");
         res.set_content(session.ChainBlock(), "application/octet-stream");
     });
+
+    RegisterStageRoutes(server, session);
 
     std::atomic<bool> signalled{false};
     std::thread stopper([&server, &stopSignals, &signalled] {

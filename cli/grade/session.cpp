@@ -232,16 +232,22 @@ double ThreadCpuMs() {
 
 std::string GradeSession::PreviewPng(uint64_t& version, double& cpuMs) {
     const double start = ThreadCpuMs();
-    Image graded;
-    {
-        std::lock_guard lock(mutex_);
-        graded = picture_;
-        ApplyToImage(host_, graded);
-        version = version_;
-    }
-    std::string png = EncodePreviewPng(graded);
+    const std::shared_ptr<const Image> graded = Graded(version);
+    std::string png = EncodePreviewPng(*graded);
     cpuMs = ThreadCpuMs() - start;
     return png;
+}
+
+std::shared_ptr<const Image> GradeSession::Graded(uint64_t& version) {
+    std::lock_guard lock(mutex_);
+    if (!graded_ || gradedVersion_ != version_) {
+        auto graded = std::make_shared<Image>(picture_);
+        ApplyToImage(host_, *graded);
+        graded_ = std::move(graded);
+        gradedVersion_ = version_;
+    }
+    version = gradedVersion_;
+    return graded_;
 }
 
 std::string GradeSession::ChainJson() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -42,6 +43,23 @@ public:
     std::string ChainJson();
     std::string ChainBlock();
 
+    // ---- What a stage does: the pictures the scopes, the curves panel and the mask are drawn from.
+    const Image& Original() const { return picture_; }
+    // The picture through the chain as it stands (the preview's pixels) and the state it shows.
+    std::shared_ptr<const Image> Graded(uint64_t& version);
+    // The current stage on its own: its curves as `tonalith curves` draws them, over the histogram
+    // of the picture as it enters the stage, and for an HSV stage the mask of its hue window
+    // (PNG; empty for other models). Worked out on a copy of this process, where the probes may
+    // load chains of their own; the session's plug-in, window and chain stay as they are.
+    struct StageLook {
+        uint64_t version = 0;
+        int stage = 0;
+        int model = 0;
+        std::string curvesSvg;
+        std::string maskPng;
+    };
+    std::shared_ptr<const StageLook> LookAtCurrentStage();
+
 private:
     std::string StateLocked();
     void* Control(intptr_t id) const;
@@ -52,6 +70,9 @@ private:
     Image picture_;
     std::string originalPng_;
     uint64_t version_ = 1;
+    std::shared_ptr<const Image> graded_;
+    uint64_t gradedVersion_ = 0;
+    std::shared_ptr<const StageLook> look_;
 };
 
 std::string EncodePng(const Image& image);
