@@ -206,6 +206,16 @@ Image ReadImage(std::FILE* file, FileKind kind, const std::string& name, int64_t
     return image;
 }
 
+Image Rgb8Image(int width, int height, uint16_t fill) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.channels = 3;
+    image.bitDepth = 8;
+    image.samples.assign(static_cast<size_t>(width) * height * 3, fill);
+    return image;
+}
+
 Image ReadImage(const std::string& path, int64_t maxPixels) {
     InputFile input(path);
     return ReadImage(input.get(), input.kind(), input.name(), maxPixels);

@@ -22,6 +22,9 @@ struct Image {
     bool HasAlpha() const { return channels == 2 || channels == 4; }
 };
 
+// An 8-bit RGB picture with every sample `fill`.
+Image Rgb8Image(int width, int height, uint16_t fill = 0);
+
 enum class FileKind { kPng, kJpeg, kY4m, kUnknown };
 FileKind SniffKind(const unsigned char* head, size_t size);
 

@@ -353,12 +353,7 @@ std::string CurvesSvg(const std::vector<StagePanels>& stages, const std::string&
 }
 
 Image MakeTestPicture(int width, int height) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    image.channels = 3;
-    image.bitDepth = 8;
-    image.samples.assign(static_cast<size_t>(width) * height * 3, 0);
+    Image image = Rgb8Image(width, height);
     const auto put = [&](int x, int y, double r, double g, double b) {
         const auto q = [](double v) { return static_cast<uint16_t>(std::clamp<long>(std::lround(v * 255), 0, 255)); };
         image.At(x, y, 0) = q(r);
@@ -399,12 +394,7 @@ Image MakeTestPicture(int width, int height) {
 
 Image SideBySide(const Image& left, const Image& right) {
     constexpr int kGap = 8;
-    Image out;
-    out.width = left.width + kGap + right.width;
-    out.height = std::max(left.height, right.height);
-    out.channels = 3;
-    out.bitDepth = 8;
-    out.samples.assign(static_cast<size_t>(out.width) * out.height * 3, 255);
+    Image out = Rgb8Image(left.width + kGap + right.width, std::max(left.height, right.height), 255);
     const auto blit = [&](const Image& from, int offset) {
         for (int y = 0; y < from.height; ++y)
             for (int x = 0; x < from.width; ++x)

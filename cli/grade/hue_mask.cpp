@@ -68,12 +68,7 @@ std::array<double, 1024> HueWindowShare(const Stage& stage) {
 Image DrawHueMask(const std::vector<YcPixel>& pixels, int width, int height, const Stage& stage) {
     const auto map = HueMap(stage);
     const auto share = HueWindowShare(stage);
-    Image mask;
-    mask.width = width;
-    mask.height = height;
-    mask.channels = 3;
-    mask.bitDepth = 8;
-    mask.samples.assign(static_cast<size_t>(width) * height * 3, 0);
+    Image mask = Rgb8Image(width, height);
     for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
         if (PixelSaturation(pixels[i]) == 0) continue;
         const auto v = static_cast<uint16_t>(std::lround(255 * share[map[PixelHue(pixels[i])]]));

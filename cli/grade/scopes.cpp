@@ -8,16 +8,6 @@ namespace {
 
 uint8_t Clamp8(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
 
-Image Blank(int width, int height) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    image.channels = 3;
-    image.bitDepth = 8;
-    image.samples.assign(static_cast<size_t>(width) * height * 3, 0);
-    return image;
-}
-
 void Put(Image& image, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
     image.At(x, y, 0) = r;
     image.At(x, y, 1) = g;
@@ -72,7 +62,7 @@ std::array<LevelCounts, 3> CountLevels(const YcbcrPlanes& planes) {
 
 Image DrawHistogram(const YcbcrPlanes& planes) {
     constexpr int kBand = kHistogramLevelHeight + kHistogramScaleHeight;
-    Image image = Blank(256, 3 * kBand);
+    Image image = Rgb8Image(256, 3 * kBand);
     const auto counts = CountLevels(planes);
     for (int c = 0; c < 3; ++c) {
         const int top = c * kBand;
@@ -93,7 +83,7 @@ Image DrawHistogram(const YcbcrPlanes& planes) {
 }
 
 Image DrawWaveform(const YcbcrPlanes& planes) {
-    Image image = Blank(planes.width, 256);
+    Image image = Rgb8Image(planes.width, 256);
     std::vector<uint32_t> hits(static_cast<size_t>(planes.width) * 256, 0);
     for (int y = 0; y < planes.height; ++y)
         for (int x = 0; x < planes.width; ++x) ++hits[static_cast<size_t>(planes.y[static_cast<size_t>(y) * planes.width + x]) * planes.width + x];
@@ -106,7 +96,7 @@ Image DrawWaveform(const YcbcrPlanes& planes) {
 }
 
 Image DrawVectorscope(const YcbcrPlanes& planes) {
-    Image image = Blank(256, 256);
+    Image image = Rgb8Image(256, 256);
     std::vector<uint32_t> hits(256 * 256, 0);
     for (size_t i = 0; i < planes.cb.size(); ++i) ++hits[(255 - planes.cr[i]) * 256 + planes.cb[i]];
     // A patch of a sixteenth of the picture on one chroma is as bright as it gets.
