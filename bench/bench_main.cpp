@@ -26,7 +26,10 @@
 #include "colour/appliers.h"
 #include "colour/appliers_simd.h"
 #include "colour/converters.h"
+#include "colour/cpu_features.h"
 #include "colour/curve_set.h"
+#include "colour/hsv_run.h"
+#include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
 namespace tonalith::bench {
@@ -324,9 +327,9 @@ struct Bench {
              [this, n] { host.functions.rgbToYc(frame.data(), pristineRgb.data(), n); }},
             {"ApplyRgbCurves", [this] { ConfigureChain({kStageRgb}); },
              [this] { std::memcpy(rgb.data(), pristineRgb.data(), count * sizeof(Rgb24)); },
-             [this] { ApplyRgbCurves(record, rgb.data(), curveSet.rgbCurves); }},
+             [this] { ApplyRgbCurves(record, rgb.data(), staticPluginState.curves.rgbCurves); }},
             {"ApplyYcCurves", [this] { ConfigureChain({kStageYcbcr}); }, nullptr,
-             [this] { ApplyYcCurves(record, curveSet.ycCurves); }},
+             [this] { ApplyYcCurves(record, staticPluginState.curves.ycCurves); }},
             {"RgbToCmyk", nullptr, nullptr,
              [this, w, h] { RgbToCmyk(cmyk.data(), pristineRgb.data(), h, w, 0); }},
             {"CmykToRgb", nullptr, nullptr,
@@ -335,8 +338,8 @@ struct Bench {
             {"ApplyHsvCurves", [this] { ConfigureChain({kStageHsv}); },
              [this] { std::memcpy(hsv.data(), pristineHsv.data(), count * sizeof(Hsv16)); },
              [this] {
-                 ApplyHsvCurves(record, hsv.data(), curveSet.hueCurves, curveSet.saturationCurves,
-                                curveSet.valueCurves);
+                 ApplyHsvCurves(record, hsv.data(), staticPluginState.curves.hueCurves, staticPluginState.curves.saturationCurves,
+                                staticPluginState.curves.valueCurves);
              }},
             {"HsvToYc", nullptr, nullptr,
              [this, w, h] { HsvToYc(frame.data(), pristineHsv.data(), h, w, 0); }},
@@ -359,10 +362,32 @@ struct Bench {
 
     std::unique_ptr<LiteralTables> literal = std::make_unique<LiteralTables>();
 
+    // The fused tables of a run of HSV stages: made on the first frame after the run's curves
+    // change, so that frame costs this much more.
+    std::vector<HsvRunTables::Chroma> runChroma =
+        std::vector<HsvRunTables::Chroma>(HsvRunTables::kChromaEntries);
+    std::vector<int16_t> runValue = std::vector<int16_t>(4096);
+
+    Case RunTables(const std::string& name, int stages) {
+        return {name,
+                [this, stages] {
+                    ConfigureChain(std::vector<int32_t>(static_cast<size_t>(stages), kStageHsv));
+                },
+                nullptr,
+                [this, stages] {
+                    HsvRunTables tables{runChroma.data(), runValue.data()};
+                    const CurveSet& curves = staticPluginState.curves;
+                    BuildHsvRunTables(tables, curves.hueCurves, curves.saturationCurves,
+                                      curves.valueCurves, stages);
+                }};
+    }
+
     std::vector<Case> CallCases() {
         return {
             Update("FilterUpdate HSV x1", 1),
             Update("FilterUpdate HSV x10", 10),
+            RunTables("HSV run tables x1", 1),
+            RunTables("HSV run tables x10", 10),
             {"FilterInit", nullptr, nullptr, [this] { host.Init(); }},
             {"literal table loops", nullptr, nullptr, [this] { BuildLiteralTables(*literal); }},
         };
@@ -444,11 +469,11 @@ int main(int argc, char** argv) {
     bench->options = ParseOptions(argc, argv);
     if (!bench->options.tsv.empty()) bench->tsv = std::fopen(bench->options.tsv.c_str(), "w");
     std::printf("# tonalith_bench: host conversions = %s; %d rounds x %d iterations; %s time; "
-                "wide paths: AVX2 %s, AVX-512 VBMI %s\n",
+                "CPU: AVX2 %s, AVX-512 VBMI %s, slow gathers %s\n",
                 HostConversionsName(), bench->options.rounds, bench->options.iterations,
                 useWallClock ? "wall-clock" : "thread CPU",
-                tonalith::simd::HasAvx2() ? "yes" : "no",
-                tonalith::simd::HasAvx512Vbmi() ? "yes" : "no");
+                tonalith::Cpu().avx2 ? "yes" : "no", tonalith::Cpu().avx512vbmi ? "yes" : "no",
+                tonalith::Cpu().slowGathers ? "yes" : "no");
     bench->host.Init();
     bool first = true;
     for (int size : bench->options.sizes) {

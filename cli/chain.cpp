@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <set>
@@ -20,21 +21,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const char* const kModelNames[kModelCount] = {"RGB", "YCbCr", "CMYK", "HSV"};
-
-// The configuration window's slider labels, trailing spaces trimmed.
-const char* const kLabels[kModelCount][kTracks] = {
-    {"R(off)", "R(lower)", "R(upper)", "R(gamm)", "R(-gam)", "G(off)", "G(lower)", "G(upper)",
-     "G(gamm)", "G(-gam)", "B(off)", "B(lower)", "B(upper)", "B(gamm)", "B(-gam)", ""},
-    {"Y(clip1)", "Y(clip2)", "Y(offs)", "Y(lower)", "Y(upper)", "Y(0con)", "Y(1con)", "Y(gamm)",
-     "Cb(off)", "Cb(con+)", "Cb(con-)", "Cb(gam)", "Cr(off)", "Cr(con+)", "Cr(con-)", "Cr(gam)"},
-    {"C(off)", "C(lower)", "C(upper)", "C(gamm)", "M(off)", "M(lower)", "M(upper)", "M(gamm)",
-     "Y(off)", "Y(lower)", "Y(upper)", "Y(gamm)", "K(off)", "K(lower)", "K(upper)", "K(gamm)"},
-    {"H(offs)", "H(degree)", "H(lower)", "H(upper)", "S(offs)", "S(lower)", "S(upper)", "S(gamm)",
-     "S(con2)", "H(degree)", "H(width)", "H(slope)", "V(offs)", "V(con)", "V(gamm)", "V(-gam)"},
-};
-
-bool KnownModel(int32_t type) { return type >= 0 && type < kModelCount; }
+bool KnownModel(int32_t type) { return IsKnownStageType(type); }
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -56,7 +43,13 @@ std::string StageName(size_t index, int32_t type) {
 
 std::string RangeText(TrackRange r) { return std::to_string(r.low) + ".." + std::to_string(r.high); }
 
-// Resolves a track key: an index 0..15 always, a label where it is unique within the model.
+bool SameLabel(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Resolves a track key (labels in any case): an index 0..15 always, a label where it is unique within the model.
 int ResolveTrack(int32_t type, const std::string& key, const std::string& where) {
     if (!key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
         const int index = key.size() <= 2 ? std::stoi(key) : kTracks;
@@ -65,7 +58,7 @@ int ResolveTrack(int32_t type, const std::string& key, const std::string& where)
     }
     std::vector<int> matches;
     for (int t = 0; t < kTracks; ++t)
-        if (!TrackLabel(type, t).empty() && TrackLabel(type, t) == key) matches.push_back(t);
+        if (!TrackLabel(type, t).empty() && SameLabel(TrackLabel(type, t), key)) matches.push_back(t);
     if (matches.size() > 1) {
         std::string indices;
         for (int m : matches) indices += (indices.empty() ? "" : " or ") + std::to_string(m);
@@ -170,7 +163,7 @@ size_t UsedStages(const Chain& chain) {
 }  // namespace
 
 const char* ModelName(int32_t type) {
-    if (KnownModel(type)) return kModelNames[type];
+    if (KnownModel(type)) return kModelFacts[type].name;
     thread_local std::string text;
     text = "type " + std::to_string(type);
     return text.c_str();
@@ -178,7 +171,7 @@ const char* ModelName(int32_t type) {
 
 int32_t ModelFromName(const std::string& name) {
     for (int32_t t = 0; t < kModelCount; ++t) {
-        const std::string model = kModelNames[t];
+        const std::string model = kModelFacts[t].name;
         if (model.size() == name.size() &&
             std::equal(model.begin(), model.end(), name.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -189,7 +182,9 @@ int32_t ModelFromName(const std::string& name) {
 }
 
 std::string TrackLabel(int32_t type, int track) {
-    return KnownModel(type) && track >= 0 && track < kTracks ? kLabels[type][track] : "";
+    // The window's labels are padded to ten characters; the tool names tracks without the padding.
+    return KnownModel(type) && track >= 0 && track < kTracks ? Trim(kModelFacts[type].tracks[track].label)
+                                                           : "";
 }
 
 bool LabelIsUnique(int32_t type, int track) {
@@ -200,19 +195,7 @@ bool LabelIsUnique(int32_t type, int track) {
     return count == 1;
 }
 
-TrackRange ModelRange(int32_t type, int track) {
-    const bool wide = track == 0 || track == 1 || track == 9;
-    TrackRange r = wide ? TrackRange{-360, 360} : TrackRange{-256, 256};
-    if (type == kHsv) {
-        if (track == 9) r.low = 0;
-        if (track == 10 || track == 11) r = {0, 180};
-    } else if (wide) {
-        r = {-256, 256};
-    }
-    if (type == kYcbcr && track == 0) r.low = 0;
-    if (type == kYcbcr && track == 1) r.high = 0;
-    return r;
-}
+TrackRange ModelRange(int32_t type, int track) { return ModelTrackRange(type, track); }
 
 Block ToBlock(const Chain& chain) {
     Block block{};
@@ -383,6 +366,13 @@ LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source)
 }
 
 LoadedChain LoadChainFile(const std::string& path) {
+    if (path == "-") {
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) throw CliError("standard input: read error");
+        if (bytes.size() > kMaxChainFileBytes)
+            throw CliError("standard input: over " + std::to_string(kMaxChainFileBytes >> 10) + " KiB, too large for a chain");
+        return ParseChainBytes(bytes, "standard input");
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) throw CliError(path + ": cannot open: " + std::strerror(errno));
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "stages/track_facts.h"
+
 namespace tonalith::cli {
 
 // Every failure the tool reports: one line, naming the file and the problem.
@@ -15,13 +17,18 @@ struct CliError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-constexpr int kTracks = 16;
-constexpr int kMaxChainStages = 10;
+// The plug-in's own facts of models and tracks, read header-only: the tool never links the
+// plug-in.
+constexpr int kTracks = kTrackCount;
+constexpr int kMaxChainStages = kMaxStages;
 constexpr size_t kBlockSize = 680;
 constexpr size_t kRecordSize = 68;
 
-enum Model : int32_t { kRgb = 0, kYcbcr = 1, kCmyk = 2, kHsv = 3 };
-constexpr int kModelCount = 4;
+constexpr int32_t kRgb = kStageRgb;
+constexpr int32_t kYcbcr = kStageYcbcr;
+constexpr int32_t kCmyk = kStageCmyk;
+constexpr int32_t kHsv = kStageHsv;
+constexpr int kModelCount = kStageTypeCount;
 
 struct Stage {
     int32_t type = kRgb;
@@ -34,9 +41,7 @@ struct Chain {
 
 using Block = std::array<uint8_t, kBlockSize>;
 
-struct TrackRange {
-    int32_t low, high;
-};
+using tonalith::TrackRange;
 
 const char* ModelName(int32_t type);  // "RGB", "YCbCr", "CMYK", "HSV", or "type N"
 int32_t ModelFromName(const std::string& name);  // -1 when unknown (case-insensitive)
@@ -60,6 +65,7 @@ struct LoadedChain {
     Chain chain;
     ChainForm form;
 };
+// "-" reads standard input.
 LoadedChain LoadChainFile(const std::string& path);
 // Chooses the form by content: JSON text begins with '{' and holds no NUL byte.
 LoadedChain ParseChainBytes(const std::string& bytes, const std::string& source);

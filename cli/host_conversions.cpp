@@ -116,8 +116,9 @@ constexpr InverseCoefficients kLimitedInverse = {kLimRy,  kLimOffset, kLimRcr,
 }  // namespace
 
 // The four whole-buffer conversions are plain integer loops; on CPUs with AVX2 a second copy of
-// each, vectorised for it, is chosen when the program starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// each, vectorised for it, is chosen when the program starts. Not under ThreadSanitizer: the
+// chooser runs while the program is being loaded, before the sanitizer's runtime is up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define TONALITH_WIDE_CLONES __attribute__((target_clones("avx2", "default"), optimize("O3")))
 #else
 #define TONALITH_WIDE_CLONES

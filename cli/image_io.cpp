@@ -1,9 +1,11 @@
 #include "cli/image_io.h"
 
+#include <cmath>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -12,6 +14,7 @@
 #include <png.h>
 
 #include "cli/chain.h"
+#include "cli/cmyk_jpeg.h"
 #include "cli/input_file.h"
 
 namespace tonalith::cli {
@@ -43,9 +46,38 @@ struct PngReadWork {
     int64_t maxPixels;
     std::vector<png_bytep> rows;
     std::vector<uint8_t> raw;
+    const std::vector<uint8_t>* bytes;
+    size_t position = 0;
 };
 
-bool ReadPngInto(std::FILE* file, PngReadWork& work, PngErrorState& error) {
+void PngReadBytes(png_structp png, png_bytep out, png_size_t size) {
+    auto* work = static_cast<PngReadWork*>(png_get_io_ptr(png));
+    if (work->bytes->size() - work->position < size) png_error(png, "the file is cut short");
+    std::memcpy(out, work->bytes->data() + work->position, size);
+    work->position += size;
+}
+
+constexpr double kMetresPerInch = 0.0254;
+
+void ReadPngMetadata(png_structp png, png_infop info, PictureMetadata& meta) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length) && profile)
+        meta.icc.assign(profile, profile + length);
+    png_bytep exif = nullptr;
+    png_uint_32 exifLength = 0;
+    if (png_get_eXIf_1(png, info, &exifLength, &exif) && exif) meta.exif.assign(exif, exif + exifLength);
+    png_uint_32 x = 0, y = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &x, &y, &unit) && unit == PNG_RESOLUTION_METER && x && y) {
+        meta.xPerInch = x * kMetresPerInch;
+        meta.yPerInch = y * kMetresPerInch;
+    }
+}
+
+bool ReadPngInto(PngReadWork& work, PngErrorState& error) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
     if (!png) {
         std::snprintf(error.message, sizeof error.message, "out of memory");
@@ -56,7 +88,7 @@ bool ReadPngInto(std::FILE* file, PngReadWork& work, PngErrorState& error) {
         png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
         return false;
     }
-    png_init_io(png, file);
+    png_set_read_fn(png, &work, PngReadBytes);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
     if (const std::string over = OverPixelBudget(width, height, work.maxPixels); !over.empty()) {
@@ -74,7 +106,8 @@ bool ReadPngInto(std::FILE* file, PngReadWork& work, PngErrorState& error) {
     work.rows.resize(height);
     for (png_uint_32 y = 0; y < height; ++y) work.rows[y] = work.raw.data() + y * rowBytes;
     png_read_image(png, work.rows.data());
-    png_read_end(png, nullptr);
+    png_read_end(png, info);
+    ReadPngMetadata(png, info, work.image->meta);
     png_destroy_read_struct(&png, &info, nullptr);
     Image& image = *work.image;
     image.width = static_cast<int>(width);
@@ -105,7 +138,27 @@ void JpegMessage(j_common_ptr cinfo, int level) {
     if (level < 0 && cinfo->err->msg_code != JWRN_JFIF_MAJOR) JpegError(cinfo);
 }
 
-bool ReadJpegInto(std::FILE* file, Image& image, std::vector<uint8_t>& raw, JpegErrorState& error, int64_t maxPixels) {
+void ReadJpegMetadata(jpeg_decompress_struct& cinfo, PictureMetadata& meta) {
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccLength) && icc) {
+        meta.icc.assign(icc, icc + iccLength);
+        std::free(icc);
+    }
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            meta.exif.assign(m->data + 6, m->data + m->data_length);
+            break;
+        }
+    if (cinfo.saw_JFIF_marker && cinfo.X_density && cinfo.Y_density && cinfo.density_unit != 0) {
+        const double scale = cinfo.density_unit == 2 ? 2.54 : 1.0;
+        meta.xPerInch = cinfo.X_density * scale;
+        meta.yPerInch = cinfo.Y_density * scale;
+    }
+}
+
+bool ReadJpegInto(const std::vector<uint8_t>& bytes, Image& image, std::vector<uint8_t>& raw, JpegErrorState& error,
+                  bool& cmyk, bool& adobe, int64_t maxPixels) {
     jpeg_decompress_struct cinfo;
     cinfo.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = JpegError;
@@ -115,14 +168,15 @@ bool ReadJpegInto(std::FILE* file, Image& image, std::vector<uint8_t>& raw, Jpeg
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
-        std::snprintf(error.message, sizeof error.message, "CMYK JPEG pictures are not supported");
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    cinfo.out_color_space = cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    ReadJpegMetadata(cinfo, image.meta);
+    // libjpeg turns YCCK into CMYK; the CMYK samples then go through LittleCMS.
+    cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    adobe = cinfo.saw_Adobe_marker;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     // Before jpeg_start_decompress, which allocates for the whole picture (a progressive one
     // keeps every coefficient of it).
     if (const std::string over = OverPixelBudget(cinfo.image_width, cinfo.image_height, maxPixels); !over.empty()) {
@@ -145,7 +199,64 @@ bool ReadJpegInto(std::FILE* file, Image& image, std::vector<uint8_t>& raw, Jpeg
     image.channels = cinfo.output_components;
     image.bitDepth = 8;
     jpeg_destroy_decompress(&cinfo);
-    image.samples.assign(raw.begin(), raw.end());
+    if (!cmyk) image.samples.assign(raw.begin(), raw.end());
+    return true;
+}
+
+struct JpegWriteWork {
+    std::vector<uint8_t> row;
+};
+
+bool WriteJpegFrom(std::FILE* file, const Image& image, int quality, JpegWriteWork& work, JpegErrorState& error) {
+    jpeg_compress_struct cinfo;
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JpegError;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    const bool grey = image.channels <= 2;
+    cinfo.image_width = static_cast<JDIMENSION>(image.width);
+    cinfo.image_height = static_cast<JDIMENSION>(image.height);
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    if (!grey && quality >= 90) cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+    const PictureMetadata& meta = image.meta;
+    if (meta.xPerInch > 0 && meta.yPerInch > 0 && meta.xPerInch < 65535.5 && meta.yPerInch < 65535.5) {
+        cinfo.density_unit = 1;
+        cinfo.X_density = static_cast<UINT16>(std::lround(meta.xPerInch));
+        cinfo.Y_density = static_cast<UINT16>(std::lround(meta.yPerInch));
+    }
+    // An EXIF file starts with its APP1; the JFIF header would only come before it.
+    if (!meta.exif.empty() && meta.exif.size() + 6 <= 65533) cinfo.write_JFIF_header = FALSE;
+    jpeg_start_compress(&cinfo, TRUE);
+    if (!meta.exif.empty() && meta.exif.size() + 6 <= 65533) {
+        std::vector<JOCTET> app1(6 + meta.exif.size());
+        std::memcpy(app1.data(), "Exif\0\0", 6);
+        std::memcpy(app1.data() + 6, meta.exif.data(), meta.exif.size());
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, app1.data(), static_cast<unsigned int>(app1.size()));
+    }
+    if (!meta.icc.empty())
+        jpeg_write_icc_profile(&cinfo, meta.icc.data(), static_cast<unsigned int>(meta.icc.size()));
+    const int out = cinfo.input_components;
+    work.row.resize(static_cast<size_t>(image.width) * out);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = static_cast<int>(cinfo.next_scanline);
+        for (int x = 0; x < image.width; ++x)
+            for (int c = 0; c < out; ++c) {
+                const uint16_t v = image.At(x, y, c);
+                work.row[static_cast<size_t>(x) * out + c] =
+                    image.bitDepth == 16 ? static_cast<uint8_t>((v * 255u + 32767u) / 65535u) : static_cast<uint8_t>(v);
+            }
+        JSAMPROW row = work.row.data();
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
     return true;
 }
 
@@ -167,6 +278,15 @@ bool WritePngFrom(std::FILE* file, const Image& image, PngWriteWork& work, PngEr
     png_init_io(png, file);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, kColourTypes[image.channels],
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    const PictureMetadata& meta = image.meta;
+    if (!meta.icc.empty())
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, meta.icc.data(),
+                     static_cast<png_uint_32>(meta.icc.size()));
+    if (!meta.exif.empty())
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(meta.exif.size()), const_cast<png_bytep>(meta.exif.data()));
+    if (meta.xPerInch > 0 && meta.yPerInch > 0)
+        png_set_pHYs(png, info, static_cast<png_uint_32>(std::lround(meta.xPerInch / kMetresPerInch)),
+                     static_cast<png_uint_32>(std::lround(meta.yPerInch / kMetresPerInch)), PNG_RESOLUTION_METER);
     png_write_info(png, info);
     png_write_image(png, work.rows.data());
     png_write_end(png, nullptr);
@@ -179,29 +299,51 @@ bool WritePngFrom(std::FILE* file, const Image& image, PngWriteWork& work, PngEr
 FileKind SniffKind(const unsigned char* head, size_t size) {
     if (size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) return FileKind::kPng;
     if (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return FileKind::kJpeg;
+    if (size >= 4 && (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0)) return FileKind::kTiff;
     if (size >= 9 && std::memcmp(head, "YUV4MPEG2", 9) == 0) return FileKind::kY4m;
     return FileKind::kUnknown;
 }
 
-Image ReadImage(std::FILE* file, FileKind kind, const std::string& name, int64_t maxPixels) {
+Image ReadImage(std::FILE* file, FileKind, const std::string& name, int64_t maxPixels) {
+    // Read whole: a pipe's picture is read once, and the readers work on memory.
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[1 << 16];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+        if (bytes.size() > kMaxPictureFileBytes) throw CliError(name + ": too large for a picture");
+    }
+    if (std::ferror(file)) throw CliError(name + ": read error: " + std::strerror(errno));
+    return ReadImageBytes(bytes, name, maxPixels);
+}
+
+Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& path, int64_t maxPixels) {
     Image image;
-    switch (kind) {
+    switch (SniffKind(bytes.data(), bytes.size())) {
     case FileKind::kPng: {
-        PngReadWork work{&image, maxPixels, {}, {}};
+        PngReadWork work{&image, maxPixels, {}, {}, &bytes};
         PngErrorState error;
-        if (!ReadPngInto(file, work, error))
-            throw CliError(name + ": broken PNG: " + (error.message[0] ? error.message : "read failed"));
+        if (!ReadPngInto(work, error))
+            throw CliError(path + ": broken PNG: " + (error.message[0] ? error.message : "read failed"));
         break;
     }
     case FileKind::kJpeg: {
         std::vector<uint8_t> raw;
         JpegErrorState error;
-        if (!ReadJpegInto(file, image, raw, error, maxPixels))
-            throw CliError(name + ": broken JPEG: " + (error.message[0] ? error.message : "read failed"));
+        bool cmyk = false, adobe = false;
+        if (!ReadJpegInto(bytes, image, raw, error, cmyk, adobe, maxPixels))
+            throw CliError(path + ": broken JPEG: " + (error.message[0] ? error.message : "read failed"));
+        if (cmyk) {
+            const std::string note = CmykToRgb(raw, adobe, image);
+            std::fprintf(stderr, "tonalith: note: %s: CMYK JPEG converted to RGB %s\n", path.c_str(), note.c_str());
+        }
         break;
     }
+    case FileKind::kTiff:
+        image = ReadTiff(bytes, path, maxPixels);
+        break;
     default:
-        throw CliError(name + ": not a PNG or JPEG picture");
+        throw CliError(path + (bytes.empty() ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream"));
     }
     return image;
 }
@@ -241,6 +383,18 @@ void WritePng(std::FILE* file, const Image& image, const std::string& name) {
         if (std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(error.error));
         throw CliError(name + ": cannot write PNG: " + (error.message[0] ? error.message : "out of memory"));
     }
+    if (std::fflush(file) != 0 || std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(errno));
+}
+
+}  // namespace tonalith::cli
+
+namespace tonalith::cli {
+
+void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::string& name) {
+    JpegWriteWork work;
+    JpegErrorState error;
+    if (!WriteJpegFrom(file, image, quality, work, error))
+        throw CliError(name + ": cannot write JPEG: " + (error.message[0] ? error.message : "out of memory"));
     if (std::fflush(file) != 0 || std::ferror(file)) throw CliError(name + ": write failed: " + std::strerror(errno));
 }
 

@@ -34,7 +34,7 @@ InputFile::InputFile(const std::string& path) : name_(path == "-" ? "standard in
     head_.assign(head, got);
     kind_ = SniffKind(reinterpret_cast<const unsigned char*>(head), got);
     if (kind_ == FileKind::kUnknown)
-        fail(got == 0 ? ": the file is empty" : ": not a PNG or JPEG picture or a YUV4MPEG2 stream");
+        fail(got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture or a YUV4MPEG2 stream");
     cookie_io_functions_t functions{};
     functions.read = &InputFile::Read;
     file_ = fopencookie(this, "rb", functions);

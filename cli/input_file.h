@@ -12,7 +12,7 @@ namespace tonalith::cli {
 class InputFile {
 public:
     // "-" is standard input. Throws for a folder, an unreadable path, an empty input and one that
-    // is neither a PNG or JPEG picture nor a YUV4MPEG2 stream.
+    // is neither a PNG, JPEG or TIFF picture nor a YUV4MPEG2 stream.
     explicit InputFile(const std::string& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;

@@ -177,6 +177,48 @@ void OutputFile::OpenDirect(int fd) {
     }
 }
 
+// A file with other names (hard links) is written in place, so every name sees the new picture;
+// renaming over it would leave the others with the old one. The finished temporary is copied in
+// only after the target's room for it is reserved, so a full disk fails before the first byte of
+// the old content changes.
+void OutputFile::CopyIntoTarget() {
+    const auto fail = [&](const char* what) { return CliError(name_ + ": " + what + ": " + std::strerror(errno)); };
+    const int from = open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) throw fail("cannot read the finished output back");
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closeFrom{from};
+    struct stat finished {};
+    if (fstat(from, &finished) != 0) throw fail("cannot read the finished output back");
+    const int to = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (to < 0) throw fail("cannot open it to write in place");
+    Closer closeTo{to};
+    if (const int error = posix_fallocate(to, 0, finished.st_size); error != 0 && error != EOPNOTSUPP && error != EINVAL) {
+        errno = error;
+        throw fail("no room to write it in place (left unchanged)");
+    }
+    off_t done = 0;
+    while (done < finished.st_size) {
+        off_t in = done, out = done;
+        const ssize_t n = copy_file_range(from, &in, to, &out, static_cast<size_t>(finished.st_size - done), 0);
+        if (n <= 0) {
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP) && done == 0) break;
+            throw fail("write failed in place");
+        }
+        done += n;
+    }
+    // Without copy_file_range: plain reads and writes.
+    std::vector<char> buffer(1 << 16);
+    while (done < finished.st_size) {
+        const ssize_t n = pread(from, buffer.data(), buffer.size(), done);
+        if (n <= 0 || pwrite(to, buffer.data(), static_cast<size_t>(n), done) != n) throw fail("write failed in place");
+        done += n;
+    }
+    if (ftruncate(to, finished.st_size) != 0 || fsync(to) != 0) throw fail("write failed in place");
+    unlink(temporary_.c_str());
+}
+
 OutputFile::~OutputFile() {
     if (file_ && file_ != stdout) std::fclose(file_);
     if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
@@ -199,8 +241,12 @@ void OutputFile::Commit() {
     const int closed = std::fclose(file_);
     file_ = nullptr;
     if (closed != 0) throw CliError(name_ + ": write failed: " + std::strerror(errno));
-    if (!temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0)
+    struct stat st {};
+    if (!temporary_.empty() && stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1) {
+        CopyIntoTarget();
+    } else if (!temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         throw CliError(name_ + ": cannot move the finished output into place: " + std::strerror(errno));
+    }
     committed_ = true;
     Unregister(slot_);
     slot_ = -1;

@@ -22,6 +22,8 @@ void RefuseOverwritingInput(const std::string& input, const std::string& output)
 // - a regular file, new or existing, is written to a temporary file beside it and renamed over it
 //   by Commit(). A symbolic link is followed: the file it points to is the one replaced, the link
 //   stays. An existing file keeps its permission bits (and its owner where the process may set it).
+//   A file with several names (hard links) is not replaced but written in place from the finished
+//   temporary, so all its names show the output.
 // Destroyed uncommitted, or ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (see
 // InstallSignalCleanup), it removes the temporary and leaves the target as it was.
 class OutputFile {
@@ -42,6 +44,7 @@ public:
 
 private:
     void OpenDirect(int fd);
+    void CopyIntoTarget();
     std::string path_, target_, temporary_, name_;
     std::FILE* file_ = nullptr;
     bool committed_ = false;

@@ -278,7 +278,7 @@ std::vector<StagePanels> ProbeCurves(PluginHost& host, const Chain& chain) {
 }
 
 std::string CurvesSvg(const std::vector<StagePanels>& stages, const std::string& title) {
-    constexpr int kPlot = 220, kLeft = 60, kTop = 50, kGapX = 90, kGapY = 110, kTitle = 40;
+    constexpr int kPlot = 220, kLeft = 60, kTop = 50, kGapX = 130, kGapY = 110, kTitle = 40;
     size_t columns = 1;
     for (const auto& s : stages) columns = std::max(columns, s.panels.size());
     const int cell = kPlot + kGapX, row = kPlot + kGapY;

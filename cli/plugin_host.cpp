@@ -1,6 +1,10 @@
 #include "cli/plugin_host.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -12,7 +16,7 @@
 namespace tonalith::cli {
 
 PluginHost* PluginHost::active_ = nullptr;
-int32_t PluginHost::fileTag_ = 0;
+std::atomic<int32_t> PluginHost::fileTag_{0};
 
 std::string ExecutableDirectory() {
     std::error_code error;
@@ -22,8 +26,9 @@ std::string ExecutableDirectory() {
 
 std::string DefaultPluginPath() {
     const std::filesystem::path dir = ExecutableDirectory();
-    const std::filesystem::path candidates[] = {dir / ".." / "tonalith.so", dir / "tonalith.so",
-                                                dir / ".." / "lib" / "tonalith" / "tonalith.so"};
+    const std::filesystem::path candidates[] = {dir / "tonalith.so", dir / ".." / "tonalith.so",
+                                                dir / ".." / "lib" / "tonalith" / "tonalith.so",
+                                                dir / ".." / "lib64" / "tonalith" / "tonalith.so"};
     for (const auto& candidate : candidates) {
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
@@ -31,10 +36,52 @@ std::string DefaultPluginPath() {
     return (dir / ".." / "tonalith.so").lexically_normal().string();
 }
 
-PluginHost::PluginHost(const std::string& libraryPath) {
+PluginHost::PluginHost(const std::string& libraryPath) : libraryPath_(libraryPath) {
     if (active_) throw CliError("internal: a plug-in is already loaded");
     // A bare name would send dlopen through the library search path; the user means a file.
+    Load(libraryPath, libraryPath.find('/') == std::string::npos ? "./" + libraryPath : libraryPath);
+    active_ = this;
+}
+
+// The dynamic loader shares one loaded object among all opens of one file, so the copy lives in
+// an anonymous memory file of its own: a different file, hence a separate object with its own
+// statics. The plug-in exports nothing but GetFilterTable, so the copies cannot bind to each
+// other's symbols.
+PluginHost::PluginHost(const std::string& libraryPath, PrivateCopyTag) : libraryPath_(libraryPath), private_(true) {
     const std::string path = libraryPath.find('/') == std::string::npos ? "./" + libraryPath : libraryPath;
+    const int source = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) throw CliError(libraryPath + ": cannot load the plug-in: " + std::strerror(errno));
+    struct stat info {};
+    const int copy = fstat(source, &info) == 0 ? memfd_create("tonalith-instance", MFD_CLOEXEC) : -1;
+    bool copied = copy >= 0;
+    for (off_t done = 0; copied && done < info.st_size;) {
+        const ssize_t n = sendfile(copy, source, &done, static_cast<size_t>(info.st_size - done));
+        copied = n > 0;
+    }
+    ::close(source);
+    if (!copied) {
+        if (copy >= 0) ::close(copy);
+        throw CliError(libraryPath + ": cannot make a private instance of the plug-in: " + std::strerror(errno));
+    }
+    // The loader also knows objects by the name they were opened under, so the descriptor stays
+    // open (and its number taken) for as long as the copy is loaded.
+    copyFd_ = copy;
+    try {
+        Load(libraryPath, "/proc/self/fd/" + std::to_string(copy));
+    } catch (...) {
+        ::close(copy);
+        throw;
+    }
+}
+
+std::unique_ptr<PluginHost> PluginHost::PrivateInstance() const {
+    std::unique_ptr<PluginHost> copy(new PluginHost(libraryPath_, PrivateCopyTag{}));
+    copy->SetLimitedRange(limited_);
+    copy->SetChain(block_);
+    return copy;
+}
+
+void PluginHost::Load(const std::string& libraryPath, const std::string& path) {
     library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library_) throw CliError(libraryPath + ": cannot load the plug-in: " + dlerror());
     using GetFilterTableFunction = FilterTable* (*)();
@@ -51,7 +98,6 @@ PluginHost::PluginHost(const std::string& libraryPath) {
         dlclose(library_);
         throw CliError(libraryPath + ": not a Tonalith plug-in: " + problem);
     }
-    active_ = this;
     record_ = *table;
     for (int t = 0; t < 16; ++t) trackValues_[t] = table->trackDefaults ? table->trackDefaults[t] : 0;
     checkValues_[0] = table->checkCount > 0 && table->checkDefaults ? table->checkDefaults[0] : 1;
@@ -71,17 +117,24 @@ PluginHost::PluginHost(const std::string& libraryPath) {
 
 PluginHost::~PluginHost() {
     if (initialised_) record_.exitCallback(&record_);
-    // The library stays loaded: the plug-in's static state outlives one host in tests, and
-    // unloading buys a command-line tool nothing.
-    active_ = nullptr;
+    // The library loaded by path stays loaded: the plug-in's static state outlives one host in
+    // tests, and unloading buys a command-line tool nothing. A private copy is this host's alone.
+    if (private_) {
+        dlclose(library_);
+        ::close(copyFd_);
+    } else {
+        active_ = nullptr;
+    }
 }
 
 void PluginHost::SetChain(const Block& block) {
+    block_ = block;
     std::memcpy(record_.extraData, block.data(), kBlockSize);
-    ++fileTag_;
+    tag_ = ++fileTag_;
 }
 
 void PluginHost::SetLimitedRange(bool limited) {
+    limited_ = limited;
     functions_.rgbToYc = limited ? &HostRgbToYcLimited : &HostRgbToYc;
     functions_.ycToRgb = limited ? &HostYcToRgbLimited : &HostYcToRgb;
 }
@@ -129,10 +182,11 @@ int32_t PluginHost::GetCurrentFrame(void* editHandle) {
     return host->frameNumber_;
 }
 
-int32_t PluginHost::GetFileInfo(void*, int32_t, FileInfoRecord* info) {
+int32_t PluginHost::GetFileInfo(void* editHandle, int32_t, FileInfoRecord* info) {
     if (!info) return 0;
     std::memset(info, 0, sizeof *info);
-    info->fileTag = fileTag_;
+    const auto* host = static_cast<const PluginHost*>(editHandle);
+    info->fileTag = host ? host->tag_ : fileTag_.load();
     return 1;
 }
 

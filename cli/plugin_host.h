@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "cli/chain.h"
@@ -11,16 +13,23 @@
 
 namespace tonalith::cli {
 
-// The plug-in next to the executable: <exe dir>/../tonalith.so (the build tree), then
-// <exe dir>/tonalith.so, then <exe dir>/../lib/tonalith/tonalith.so (an install).
+// The plug-in found from the executable's real location (links followed): <exe dir>/tonalith.so
+// (copied beside it), <exe dir>/../tonalith.so (the build tree), then
+// <exe dir>/../lib/tonalith/tonalith.so or ../lib64/tonalith/ (an install).
 std::string DefaultPluginPath();
 std::string ExecutableDirectory();
 
 class PluginHost {
 public:
     // Loads the library and calls FilterInit. The plug-in keeps its state process-wide, so only
-    // one PluginHost may exist at a time.
+    // one PluginHost may load a given library at a time.
     explicit PluginHost(const std::string& libraryPath);
+
+    // Another instance of the same plug-in, with the same chain and range, loaded from a private
+    // copy of the library so that it has process-wide state of its own. The plug-in expects its
+    // callbacks never to run two at a time, so a frame can be split over threads only this way:
+    // one instance per thread, each called by that thread alone.
+    std::unique_ptr<PluginHost> PrivateInstance() const;
     ~PluginHost();  // FilterExit
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
@@ -54,6 +63,16 @@ public:
     static int32_t TONALITH_CALL QueryRedraw(FilterTable* filter);
 
 private:
+    struct PrivateCopyTag {};
+    PluginHost(const std::string& libraryPath, PrivateCopyTag);
+    void Load(const std::string& libraryPath, const std::string& openPath);
+
+    std::string libraryPath_;
+    bool private_ = false;
+    int copyFd_ = -1;
+    bool limited_ = false;
+    int32_t tag_ = 0;
+    Block block_{};
     void* library_ = nullptr;
     FilterTable record_{};
     HostFunctions functions_{};
@@ -63,10 +82,10 @@ private:
     bool initialised_ = false;
     bool processing_ = false;
     bool uncorrected_ = false;
-    static PluginHost* active_;
+    static PluginHost* active_;  // the instance of the library loaded by path
     // The plug-in remembers the last fileTag for the life of the process, so every chain handed
     // over, by any host object, needs a tag it has not seen.
-    static int32_t fileTag_;
+    static std::atomic<int32_t> fileTag_;
 };
 
 }  // namespace tonalith::cli

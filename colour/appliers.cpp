@@ -1,11 +1,9 @@
 #include "colour/appliers.h"
 
-#include <algorithm>
 #include <cstddef>
-#include <cstring>
 
 #include "colour/appliers_simd.h"
-#include "colour/curve_set.h"
+#include "colour/cpu_features.h"
 
 namespace tonalith {
 
@@ -56,11 +54,38 @@ void ForEachByteRow(const FrameRecord& frame, uint8_t* buffer, size_t channels, 
     for (size_t y = 0; y < static_cast<size_t>(frame.height); ++y) perRow(buffer + y * pitch, bytes);
 }
 
+// The kernels for this CPU, chosen on first use and kept: gathers only where they are fast, byte
+// permutes where the CPU has them.
+struct Kernels {
+    simd::YcApplier yc = nullptr;  // null: the plain loop alone
+    bool byteTablesVbmi = false;
+};
+
+Kernels ChooseKernels() {
+    const CpuFeatures& cpu = Cpu();
+    Kernels k;
+    if (cpu.avx512f && !cpu.slowGathers)
+        k.yc = simd::ApplyYcAvx512;
+    else if (cpu.avx2 && !cpu.slowGathers)
+        k.yc = simd::ApplyYcAvx2;
+#if defined(__SSE2__)
+    else
+        k.yc = simd::ApplyYcIndexed;
+#endif
+    k.byteTablesVbmi = cpu.avx512vbmi;
+    return k;
+}
+
+const Kernels& ChosenKernels() {
+    static const Kernels kernels = ChooseKernels();
+    return kernels;
+}
+
 void ApplyByteTables(const FrameRecord& frame, uint8_t* buffer, const uint8_t* block,
                      int channels) {
-    if (simd::HasAvx512Vbmi()) {
-        // The wide path wants one 256-byte table per channel: a derived copy per call, far
-        // cheaper than the frame.
+    if (ChosenKernels().byteTablesVbmi) {
+        // The wide path wants one 256-byte table per channel: a derived copy per call of at most
+        // 1 KiB, a few hundred nanoseconds beside the frame.
         alignas(64) uint8_t tables[4 * 256];
         for (int v = 0; v < 256; ++v)
             for (int k = 0; k < channels; ++k) tables[256 * k + v] = block[channels * v + k];
@@ -90,26 +115,16 @@ void ApplyCmykCurves(const FrameRecord& frame, Cmyk32* buffer, const uint8_t* bl
 }
 
 void ApplyYcCurves(const FrameRecord& frame, const int16_t* block) {
-    if (simd::HasAvx512() || simd::HasAvx2()) {
-        // The gathers read four bytes per entry: they read from a copy with two spare int16 at
-        // the end, never past the block.
-        alignas(32) int16_t padded[kYcBlockEntries + 16];
-        std::memcpy(padded, block, kYcBlockBytes);
-        std::fill(padded + kYcBlockEntries, padded + kYcBlockEntries + 16, int16_t{0});
-        if (frame.width <= 0 || frame.height <= 0) return;
-        const auto wide = simd::HasAvx512() ? simd::ApplyYcAvx512 : simd::ApplyYcAvx2;
-        const size_t done = wide(reinterpret_cast<int16_t*>(frame.pixels),
-                                 static_cast<size_t>(frame.height), static_cast<size_t>(frame.width),
-                                 static_cast<size_t>(frame.rowPitch), padded);
-        if (done < static_cast<size_t>(frame.width)) {
-            ForEachRow(frame, frame.pixels, [&](YcPixel* row, size_t width) {
-                ApplyYcRow(row + done, width - done, block);
-            });
-        }
-        return;
+    const simd::YcApplier wide = ChosenKernels().yc;
+    size_t done = 0;
+    if (wide != nullptr && frame.width > 0 && frame.height > 0)
+        done = wide(reinterpret_cast<int16_t*>(frame.pixels), static_cast<size_t>(frame.height),
+                    static_cast<size_t>(frame.width), static_cast<size_t>(frame.rowPitch), block);
+    if (done < static_cast<size_t>(frame.width)) {
+        ForEachRow(frame, frame.pixels, [&](YcPixel* row, size_t width) {
+            ApplyYcRow(row + done, width - done, block);
+        });
     }
-    ForEachRow(frame, frame.pixels,
-               [block](YcPixel* row, size_t width) { ApplyYcRow(row, width, block); });
 }
 
 void ApplyHsvCurves(const FrameRecord& frame, Hsv16* buffer, const int16_t* hueBlock,

@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include "colour/curve_set.h"
+
 // GCC 12's AVX-512 headers start some intrinsics from a deliberately undefined register, which its
 // flow analysis reports as a use of an uninitialised value once they are inlined.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -10,32 +12,10 @@
 
 namespace tonalith::simd {
 
-#if defined(__GNUC__)
-// The library's constructors may not have run yet when a host calls in (or may run in any
-// order), so the CPU model is read here first; reading it twice is harmless.
-bool HasAvx2() {
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    return has;
-}
-bool HasAvx512() {
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f"));
-    return has;
-}
-bool HasAvx512Vbmi() {
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512bw") &&
-                                                       __builtin_cpu_supports("avx512vbmi"));
-    return has;
-}
-#else
-bool HasAvx2() { return false; }
-bool HasAvx512() { return false; }
-bool HasAvx512Vbmi() { return false; }
-#endif
-
-#if defined(__GNUC__)
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
 __attribute__((target("avx2"))) size_t ApplyYcAvx2(int16_t* rows0, size_t rows, size_t pixels,
-                                                   size_t pitch, const int16_t* paddedBlock) {
+                                                   size_t pitch, const int16_t* block) {
     // Eight int16 lanes per chunk; lane j of chunk c is component (8c + j) % 3, so the clamp
     // bounds and the entry bias repeat every three chunks. Entry index = 3 * value + bias, with
     // bias k + 3 * 2048 for Cb and Cr (their entries start at -2048).
@@ -52,7 +32,12 @@ __attribute__((target("avx2"))) size_t ApplyYcAvx2(int16_t* rows0, size_t rows, 
         high[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(hi));
         bias[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(bi));
     }
-    const int* table = reinterpret_cast<const int*>(paddedBlock);
+    // A gather reads four bytes from each entry: the block's very last entry (Cr of 4095) would
+    // read past it, so that lane reads the entry before and takes the last one from a register.
+    const __m256i lastIndex = _mm256_set1_epi32(static_cast<int>(kYcBlockEntries) - 1);
+    const __m256i beforeLast = _mm256_set1_epi32(static_cast<int>(kYcBlockEntries) - 2);
+    const __m256i lastEntry = _mm256_set1_epi32(block[kYcBlockEntries - 1]);
+    const int* table = reinterpret_cast<const int*>(block);
     const size_t whole = pixels / 16 * 16;
     for (size_t r = 0; r < rows; ++r) {
     int16_t* p = rows0 + 3 * r * pitch;
@@ -65,7 +50,9 @@ __attribute__((target("avx2"))) size_t ApplyYcAvx2(int16_t* rows0, size_t rows, 
             const __m256i index =
                 _mm256_add_epi32(_mm256_add_epi32(v, _mm256_slli_epi32(v, 1)), bias[c % 3]);
             // Four bytes from entry `index`: the low half is the entry.
-            got[c] = _mm256_i32gather_epi32(table, index, 2);
+            const __m256i read =
+                _mm256_i32gather_epi32(table, _mm256_min_epi32(index, beforeLast), 2);
+            got[c] = _mm256_blendv_epi8(read, lastEntry, _mm256_cmpeq_epi32(index, lastIndex));
         }
         for (int pair = 0; pair < 3; ++pair) {
             const __m256i a = _mm256_srai_epi32(_mm256_slli_epi32(got[2 * pair], 16), 16);
@@ -81,7 +68,7 @@ __attribute__((target("avx2"))) size_t ApplyYcAvx2(int16_t* rows0, size_t rows, 
 
 __attribute__((target("avx512f"))) size_t ApplyYcAvx512(int16_t* rows0, size_t rows,
                                                       size_t pixels, size_t pitch,
-                                                      const int16_t* paddedBlock) {
+                                                      const int16_t* block) {
     // As the AVX2 path with sixteen lanes: three chunks make the 16-pixel period.
     __m512i low[3], high[3], bias[3];
     for (int c = 0; c < 3; ++c) {
@@ -96,6 +83,9 @@ __attribute__((target("avx512f"))) size_t ApplyYcAvx512(int16_t* rows0, size_t r
         high[c] = _mm512_load_si512(hi);
         bias[c] = _mm512_load_si512(bi);
     }
+    const __m512i lastIndex = _mm512_set1_epi32(static_cast<int>(kYcBlockEntries) - 1);
+    const __m512i beforeLast = _mm512_set1_epi32(static_cast<int>(kYcBlockEntries) - 2);
+    const __m512i lastEntry = _mm512_set1_epi32(block[kYcBlockEntries - 1]);
     const size_t whole = pixels / 16 * 16;
     for (size_t r = 0; r < rows; ++r) {
         int16_t* p = rows0 + 3 * r * pitch;
@@ -107,9 +97,12 @@ __attribute__((target("avx512f"))) size_t ApplyYcAvx512(int16_t* rows0, size_t r
                 v = _mm512_min_epi32(_mm512_max_epi32(v, low[c]), high[c]);
                 const __m512i index =
                     _mm512_add_epi32(_mm512_add_epi32(v, _mm512_slli_epi32(v, 1)), bias[c]);
-                got[c] = _mm512_i32gather_epi32(index, paddedBlock, 2);
+                const __m512i read =
+                    _mm512_i32gather_epi32(_mm512_min_epi32(index, beforeLast), block, 2);
+                got[c] = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(index, lastIndex), read,
+                                                 lastEntry);
             }
-            // The low half of each gathered dword is the entry.
+            // The low half of each lane is the entry.
             for (int c = 0; c < 3; ++c)
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 16 * c),
                                     _mm512_cvtepi32_epi16(got[c]));
@@ -117,6 +110,71 @@ __attribute__((target("avx512f"))) size_t ApplyYcAvx512(int16_t* rows0, size_t r
     }
     return whole;
 }
+
+#else
+
+size_t ApplyYcAvx2(int16_t*, size_t, size_t, size_t, const int16_t*) { return 0; }
+size_t ApplyYcAvx512(int16_t*, size_t, size_t, size_t, const int16_t*) { return 0; }
+
+#endif
+
+#if defined(__SSE2__)
+
+size_t ApplyYcIndexed(int16_t* rows0, size_t rows, size_t pixels, size_t pitch,
+                      const int16_t* block) {
+    // Eight int16 lanes per vector; lane j of vector c (within 24 values) is component
+    // (8c + j) % 3. The entry index 3 * clamped + bias is at most 3 * 2047 + 3 * 2048 + 2 = 12287,
+    // so it fits the lane as it is.
+    __m128i low[3], high[3], bias[3];
+    for (int c = 0; c < 3; ++c) {
+        alignas(16) int16_t lo[8], hi[8], bi[8];
+        for (int j = 0; j < 8; ++j) {
+            const int k = (8 * c + j) % 3;
+            lo[j] = static_cast<int16_t>(k == 0 ? 0 : -2048);
+            hi[j] = static_cast<int16_t>(k == 0 ? 4095 : 2047);
+            bi[j] = static_cast<int16_t>(k == 0 ? 0 : 3 * 2048 + k);
+        }
+        low[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(lo));
+        high[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(hi));
+        bias[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(bi));
+    }
+    const __m128i three = _mm_set1_epi16(3);
+    const size_t whole = pixels / 8 * 8;
+    // Indices of a run of 128 pixels: 768 bytes that stay in L1 between the two passes.
+    constexpr size_t kRun = 128;
+    alignas(16) uint16_t index[3 * kRun];
+    for (size_t r = 0; r < rows; ++r) {
+        int16_t* row = rows0 + 3 * r * pitch;
+        for (size_t start = 0; start < whole; start += kRun) {
+            const size_t values = 3 * (whole - start < kRun ? whole - start : kRun);
+            int16_t* __restrict p = row + 3 * start;
+            for (size_t v = 0; v < values; v += 24) {
+                for (int c = 0; c < 3; ++c) {
+                    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + v + 8 * c));
+                    x = _mm_min_epi16(_mm_max_epi16(x, low[c]), high[c]);
+                    _mm_store_si128(reinterpret_cast<__m128i*>(index + v + 8 * c),
+                                    _mm_add_epi16(_mm_mullo_epi16(x, three), bias[c]));
+                }
+            }
+            const uint16_t* __restrict at = index;
+            for (size_t v = 0; v < values; v += 4) {
+                p[v] = block[at[v]];
+                p[v + 1] = block[at[v + 1]];
+                p[v + 2] = block[at[v + 2]];
+                p[v + 3] = block[at[v + 3]];
+            }
+        }
+    }
+    return whole;
+}
+
+#else
+
+size_t ApplyYcIndexed(int16_t*, size_t, size_t, size_t, const int16_t*) { return 0; }
+
+#endif
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void ApplyByteTablesVbmi(
     uint8_t* rows0, size_t rows, size_t bytes, size_t pitch, const uint8_t* tables, int channels) {
@@ -160,8 +218,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void ApplyByteTablesVbmi(
 
 #else
 
-size_t ApplyYcAvx2(int16_t*, size_t, size_t, size_t, const int16_t*) { return 0; }
-size_t ApplyYcAvx512(int16_t*, size_t, size_t, size_t, const int16_t*) { return 0; }
 void ApplyByteTablesVbmi(uint8_t*, size_t, size_t, size_t, const uint8_t*, int) {}
 
 #endif

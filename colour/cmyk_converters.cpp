@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "colour/conversion_tables.h"
+#include "colour/cmyk_tables.h"
 #include "colour/converters.h"
 #include "colour/row_walk.h"
 
@@ -15,9 +15,10 @@ void RgbToCmyk(Cmyk32* destination, const Rgb24* source, int32_t rows, int32_t r
                     [](Cmyk32& out, const Rgb24& in) {
                         const uint8_t k = static_cast<uint8_t>(
                             255 - std::max({in.red, in.green, in.blue}));
-                        out.c = CmykDivideTable[in.red][k];
-                        out.m = CmykDivideTable[in.green][k];
-                        out.y = CmykDivideTable[in.blue][k];
+                        const uint8_t* byInk = CmykDivideByBlack[k];
+                        out.c = byInk[in.red];
+                        out.m = byInk[in.green];
+                        out.y = byInk[in.blue];
                         out.k = k;
                     });
 }
@@ -26,9 +27,10 @@ void CmykToRgb(Rgb24* destination, const Cmyk32* source, int32_t rows, int32_t r
                int32_t rowSkip) {
     ForEachRowPixel(destination, source, rows, rowWidth, rowSkip,
                     [](Rgb24& out, const Cmyk32& in) {
-                        out.red = CmykMultiplyTable[in.c][in.k];
-                        out.green = CmykMultiplyTable[in.m][in.k];
-                        out.blue = CmykMultiplyTable[in.y][in.k];
+                        const uint8_t* byInk = CmykMultiplyByBlack[in.k];
+                        out.red = byInk[in.c];
+                        out.green = byInk[in.m];
+                        out.blue = byInk[in.y];
                     });
 }
 

@@ -2,13 +2,15 @@
 // C = (1 - R - K)/(1 - K) and R = (1 - C)(1 - K), precomputed for every byte pair.
 #include <algorithm>
 
-#include "colour/conversion_tables.h"
+#include "colour/cmyk_tables.h"
 #include "curves/shaping.h"
 
 namespace tonalith {
 
 uint8_t CmykDivideTable[256][256];
 uint8_t CmykMultiplyTable[256][256];
+uint8_t CmykDivideByBlack[256][256];
+uint8_t CmykMultiplyByBlack[256][256];
 
 namespace {
 
@@ -34,6 +36,12 @@ void BuildCmykTables() {
             CmykMultiplyTable[c][k] = TruncateToByte(x);
         }
         CmykMultiplyTable[c][255] = 0;  // pure black whatever the ink
+    }
+    for (int k = 0; k < 256; ++k) {
+        for (int v = 0; v < 256; ++v) {
+            CmykDivideByBlack[k][v] = CmykDivideTable[v][k];
+            CmykMultiplyByBlack[k][v] = CmykMultiplyTable[v][k];
+        }
     }
 }
 

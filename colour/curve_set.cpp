@@ -1,43 +1,42 @@
 #include "colour/curve_set.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "colour/allocation.h"
+#include "colour/hsv_run.h"
 #include "curves/builders.h"
 #include "stages/stage_table.h"
-#include "stages/track_links.h"
 
 namespace tonalith {
 
-CurveSet curveSet;
-
-void FreeCurves() {
-    FreeBuffer(curveSet.rgbCurves);
-    FreeBuffer(curveSet.ycCurves);
-    FreeBuffer(curveSet.cmykCurves);
-    FreeBuffer(curveSet.hueCurves);
-    FreeBuffer(curveSet.saturationCurves);
-    FreeBuffer(curveSet.valueCurves);
-    curveSet = CurveSet{};
+void FreeCurves(CurveSet& set) {
+    FreePreparedHsvRuns(set);
+    FreeBuffer(set.rgbCurves);
+    FreeBuffer(set.ycCurves);
+    FreeBuffer(set.cmykCurves);
+    FreeBuffer(set.hueCurves);
+    FreeBuffer(set.saturationCurves);
+    FreeBuffer(set.valueCurves);
+    set = CurveSet{};
 }
 
 namespace {
 
-// One model's blocks in chain order, with the clamped tracks each is built from.
+// One model's blocks in chain order, with the tracks each is built from.
 struct Layout {
     int32_t count[kStageTypeCount] = {};
     int32_t tracks[kStageTypeCount][10][kTrackCount] = {};
 };
 
-Layout LayoutOfChain() {
+Layout LayoutOfChain(const StageTable& table, int32_t stageCount) {
     Layout layout;
-    for (int32_t s = 0; s < chainState.stageCount; ++s) {
-        const StageRecord& stage = stageTable.stages[s];
+    for (int32_t s = 0; s < stageCount; ++s) {
+        const StageRecord& stage = table.stages[s];
         if (!IsKnownStageType(stage.type)) continue;  // skipped alike by the frame walk
-        // The builders get a clamped copy: a stored block may carry anything, and the builders
-        // divide by and index with these values. The stored block itself is never changed.
+        // As stored: each builder clamps them into its model's ranges itself.
         int32_t* tracks = layout.tracks[stage.type][layout.count[stage.type]++];
-        ClampTracksForModel(stage.type, stage.tracks, tracks);
+        std::memcpy(tracks, stage.tracks, sizeof(stage.tracks));
     }
     return layout;
 }
@@ -69,9 +68,15 @@ bool SameShape(const CurveSet& set, const Layout& layout) {
     return true;
 }
 
-void RecordChain(CurveSet& set, const Layout& layout) {
-    set.stageCount = chainState.stageCount;
-    for (int32_t s = 0; s < chainState.stageCount; ++s) set.stageTypes[s] = stageTable.stages[s].type;
+// Shared by every curve set (several plug-in instances may build at once on their own threads),
+// so no two builds anywhere get the same generation.
+std::atomic<uint64_t> lastGeneration{0};
+
+void RecordChain(CurveSet& set, const Layout& layout, const StageTable& table, int32_t stageCount,
+                 bool blocksChanged) {
+    if (blocksChanged || set.generation == 0) set.generation = ++lastGeneration;
+    set.stageCount = stageCount;
+    for (int32_t s = 0; s < stageCount; ++s) set.stageTypes[s] = table.stages[s].type;
     std::memcpy(set.blockCount, layout.count, sizeof(set.blockCount));
     std::memcpy(set.blockTracks, layout.tracks, sizeof(set.blockTracks));
     set.built = true;
@@ -79,23 +84,26 @@ void RecordChain(CurveSet& set, const Layout& layout) {
 
 }  // namespace
 
-void BuildCurves() {
-    const Layout layout = LayoutOfChain();
+void BuildCurves(CurveSet& curveSet, const StageTable& table, int32_t stageCount) {
+    const Layout layout = LayoutOfChain(table, stageCount);
 
     if (SameShape(curveSet, layout)) {
         // A slider move or a model-preserving edit: the buffers fit as they are.
+        bool changed = false;
         for (int type = 0; type < kStageTypeCount; ++type) {
             for (int32_t m = 0; m < layout.count[type]; ++m) {
                 if (std::memcmp(curveSet.blockTracks[type][m], layout.tracks[type][m],
-                                sizeof(layout.tracks[type][m])) != 0)
+                                sizeof(layout.tracks[type][m])) != 0) {
                     BuildBlock(curveSet, type, m, layout.tracks[type][m]);
+                    changed = true;
+                }
             }
         }
-        RecordChain(curveSet, layout);
+        RecordChain(curveSet, layout, table, stageCount, changed);
         return;
     }
 
-    FreeCurves();
+    FreeCurves(curveSet);
     const auto count = [&](int type) { return static_cast<size_t>(layout.count[type]); };
     CurveSet next;
     next.rgbCurves = static_cast<uint8_t*>(AllocateBuffer(count(kStageRgb) * kRgbBlockBytes));
@@ -109,19 +117,19 @@ void BuildCurves() {
     if (!next.rgbCurves || !next.ycCurves || !next.cmykCurves || !next.hueCurves ||
         !next.saturationCurves || !next.valueCurves) {
         // All or nothing: no half-built set is ever walked.
-        FreeCurves();
+        FreeCurves(curveSet);
         return;
     }
     for (int type = 0; type < kStageTypeCount; ++type)
         for (int32_t m = 0; m < layout.count[type]; ++m)
             BuildBlock(curveSet, type, m, layout.tracks[type][m]);
-    RecordChain(curveSet, layout);
+    RecordChain(curveSet, layout, table, stageCount, true);
 }
 
-bool CurvesMatchChain() {
-    if (!curveSet.built || curveSet.stageCount != chainState.stageCount) return false;
-    for (int32_t s = 0; s < chainState.stageCount; ++s) {
-        if (curveSet.stageTypes[s] != stageTable.stages[s].type) return false;
+bool CurvesMatchChain(const CurveSet& curveSet, const StageTable& table, int32_t stageCount) {
+    if (!curveSet.built || curveSet.stageCount != stageCount) return false;
+    for (int32_t s = 0; s < stageCount; ++s) {
+        if (curveSet.stageTypes[s] != table.stages[s].type) return false;
     }
     return true;
 }

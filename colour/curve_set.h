@@ -1,9 +1,12 @@
-// The per-stage look-up tables: six process-wide buffers, one block per stage of each model, laid
+// The per-stage look-up tables: six buffers, one block per stage of each model, laid
 // out back to back in chain order.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "colour/hsv_run.h"
+#include "stages/stage_table.h"
 
 namespace tonalith {
 
@@ -31,23 +34,26 @@ struct CurveSet {
     // The chain the buffers were built for; `built` is false while no complete set exists.
     bool built = false;
     int32_t stageCount = 0;
-    int32_t stageTypes[10] = {};
-    // Per model, how many blocks there are and the (clamped) tracks each block was built from,
+    int32_t stageTypes[kMaxStages] = {};
+    // Per model, how many blocks there are and the stored tracks each block was built from,
     // so that a rebuild after a slider move recomputes only the block that changed.
-    int32_t blockCount[4] = {};
-    int32_t blockTracks[4][10][16] = {};
+    int32_t blockCount[kStageTypeCount] = {};
+    int32_t blockTracks[kStageTypeCount][kMaxStages][kTrackCount] = {};
+    // Changes whenever a block is built, never repeats, and is 0 only while nothing is built:
+    // what the prepared copies made from the blocks are checked against.
+    uint64_t generation = 0;
+    // The fused tables of the chain's HSV runs, made from the blocks above; freed with them.
+    PreparedHsvRuns hsvRuns;
 };
 
-extern CurveSet curveSet;
-
-// Brings every block up to date with the whole stage table. All or nothing: if any buffer cannot
+// Brings every block up to date with stages 0..stageCount-1 of the table. All or nothing: if any buffer cannot
 // be had, no CurveSet remains and frames are left untouched until a later build succeeds.
 // When the chain keeps its shape (the same number of stages of each model), the buffers are kept
 // and only blocks whose tracks changed are rebuilt; the result is the same as a full build.
-void BuildCurves();
+void BuildCurves(CurveSet& set, const StageTable& table, int32_t stageCount);
 // Frees the six buffers and forgets them.
-void FreeCurves();
-// True when the CurveSet exists and was built for the chain as it stands now.
-bool CurvesMatchChain();
+void FreeCurves(CurveSet& set);
+// True when the set exists and was built for stages 0..stageCount-1 of the table as they stand.
+bool CurvesMatchChain(const CurveSet& set, const StageTable& table, int32_t stageCount);
 
 }  // namespace tonalith

@@ -12,14 +12,7 @@
 
 namespace tonalith::simd {
 
-#if defined(__GNUC__)
-
-bool HasAvx512Bw() {
-    // The CPU model is read first: the library's constructors may not have run yet.
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f") &&
-                                                       __builtin_cpu_supports("avx512bw"));
-    return has;
-}
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
 namespace {
 
@@ -174,9 +167,41 @@ TONALITH_AVX512 size_t HsvToYcAvx512(YcPixel* destination, const Hsv16* source, 
     return whole;
 }
 
+TONALITH_AVX512 size_t HsvRunAvx512(YcPixel* pixels, size_t rows, size_t width, size_t pitch,
+                                    const int32_t* chroma, const int16_t* value) {
+    const Shuffles s = MakeShuffles();
+    const size_t whole = width / 32 * 32;
+    const __m512i low = _mm512_set1_epi16(-2048), high = _mm512_set1_epi16(2047);
+    const __m512i lumaLow = _mm512_setzero_si512(), lumaHigh = _mm512_set1_epi16(4095);
+    const __m512i centre = _mm512_set1_epi16(512);
+    for (size_t r = 0; r < rows; ++r) {
+        int16_t* p = reinterpret_cast<int16_t*>(pixels + r * pitch);
+        for (size_t x = 0; x < whole; x += 32, p += 96) {
+            __m512i yc[3];
+            Split(s, p, yc);
+            const __m512i y = _mm512_min_epi16(_mm512_max_epi16(yc[0], lumaLow), lumaHigh);
+            // Quartered chroma, then its row and column in the table: 0..1023 each.
+            const __m512i cb = _mm512_add_epi16(
+                _mm512_srai_epi16(_mm512_min_epi16(_mm512_max_epi16(yc[1], low), high), 2), centre);
+            const __m512i cr = _mm512_add_epi16(
+                _mm512_srai_epi16(_mm512_min_epi16(_mm512_max_epi16(yc[2], low), high), 2), centre);
+            const __m512i eLow = _mm512_add_epi32(_mm512_slli_epi32(Low16(cb), 10), Low16(cr));
+            const __m512i eHigh = _mm512_add_epi32(_mm512_slli_epi32(High16(cb), 10), High16(cr));
+            // Each entry is a (Cb, Cr) pair of int16: one four-byte gather a pixel.
+            const __m512i pairLow = _mm512_i32gather_epi32(eLow, chroma, 4);
+            const __m512i pairHigh = _mm512_i32gather_epi32(eHigh, chroma, 4);
+            const __m512i out[3] = {
+                Gather16(value, Low16(y), High16(y)), Narrow(pairLow, pairHigh),
+                Narrow(_mm512_srai_epi32(pairLow, 16), _mm512_srai_epi32(pairHigh, 16))};
+            Join(s, out, p);
+        }
+    }
+    return whole;
+}
+
 #else
 
-bool HasAvx512Bw() { return false; }
+size_t HsvRunAvx512(YcPixel*, size_t, size_t, size_t, const int32_t*, const int16_t*) { return 0; }
 size_t YcToHsvAvx512(Hsv16*, YcPixel*, size_t, size_t, size_t) { return 0; }
 size_t HsvToYcAvx512(YcPixel*, const Hsv16*, size_t, size_t, size_t) { return 0; }
 

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "colour/conversion_tables.h"
+#include "colour/hsv_tables.h"
 
 namespace tonalith {
 

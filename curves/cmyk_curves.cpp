@@ -5,23 +5,23 @@
 
 #include "curves/builders.h"
 #include "curves/shaping.h"
-#include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
-void BuildCmykCurves(const int32_t* tracks, uint8_t* block) {
-    // Clamped again here so that no track value can bring the stretch denominator to zero,
-    // whoever calls.
-    int32_t clamped[kTrackCount];
-    ClampTracksForModel(kStageCmyk, tracks, clamped);
-    // Channel k (C, M, Y, K) reads tracks 4k..4k+3 (off, lower, upper, gamm) and writes byte k.
+void BuildCmykCurves(const int32_t* storedTracks, uint8_t* block) {
+    // In range, no track value can bring the stretch denominator to zero.
+    int32_t tracks[kTrackCount];
+    ClampTracksForModel(kStageCmyk, storedTracks, tracks);
+    // Ink k (C, M, Y, K) reads its four tracks and writes byte k of the CMYK32 entry.
+    constexpr int kInkOffsets[4] = {cmyk::kCyanOffset, cmyk::kMagentaOffset, cmyk::kYellowOffset,
+                                    cmyk::kBlackOffset};
     for (int channel = 0; channel < 4; ++channel) {
-        const int32_t* t = clamped + 4 * channel;
-        const double off = t[0];
-        const double lowerShift = t[1] * kStretchFactor;
-        const double upperShift = t[2] * kStretchFactor;
-        const double gammaExponent = GammaExponent(t[3]);
+        const int32_t* t = tracks + kInkOffsets[channel];
+        const double off = t[cmyk::kOffset];
+        const double lowerShift = t[cmyk::kLower] * kStretchFactor;
+        const double upperShift = t[cmyk::kUpper] * kStretchFactor;
+        const double gammaExponent = GammaExponent(t[cmyk::kGamma]);
         double x = 0.0;
         for (int entry = 0; entry < 256; ++entry, x += 1.0) {
             const double gamma = GammaTerm(x, gammaExponent, 255.0, kInverse255);

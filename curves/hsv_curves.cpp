@@ -7,8 +7,7 @@
 
 #include "curves/builders.h"
 #include "curves/shaping.h"
-#include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
@@ -18,25 +17,7 @@ constexpr int kHueSteps = 1023;  // one full turn; hue 1023 is the same colour a
 // The stretch lines of hue and saturation move their end points by 1.99 units per track step.
 constexpr double kStretchScale = 1.99;
 
-// Track indices of an HSV stage.
-enum HsvTrack {
-    kHueOffset = 0,
-    kHueDegree = 1,
-    kHueLower = 2,
-    kHueUpper = 3,
-    kSaturationOffset = 4,
-    kSaturationLower = 5,
-    kSaturationUpper = 6,
-    kSaturationGamma = 7,
-    kWindowStrength = 8,
-    kWindowDegree = 9,
-    kWindowWidth = 10,
-    kWindowSlope = 11,
-    kValueOffset = 12,
-    kValueContrast = 13,
-    kValueGamma = 14,
-    kValueInverseGamma = 15,
-};
+using namespace hsv;  // the tracks by name
 
 double DegreesToHueUnits(int32_t degrees) { return degrees * 1023.0 / 360.0; }
 
@@ -144,7 +125,7 @@ void BuildHsvCurves(const int32_t* storedTracks, int16_t* hueBlock, int16_t* sat
                     int16_t* valueBlock) {
     // The applier and HsvToYc index with the hue and saturation elements unchecked, and the
     // window indexes HueWeights; in range, every one of them stays inside its table and no
-    // denominator is zero. A stored block can carry anything, so work on a clamped copy.
+    // denominator is zero.
     int32_t tracks[kTrackCount];
     ClampTracksForModel(kStageHsv, storedTracks, tracks);
 

@@ -5,27 +5,31 @@
 
 #include "curves/builders.h"
 #include "curves/shaping.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
 namespace {
 
 struct RgbChannel {
-    int firstTrack;  // off, lower, upper, gamm, -gam follow in that order
-    int entryByte;   // byte of the RGB24 pixel: 0 blue, 1 green, 2 red
+    int offsetTrack;  // the channel's five tracks follow in rgb::ChannelTrack order
+    int entryByte;    // byte of the RGB24 pixel: 0 blue, 1 green, 2 red
 };
-constexpr RgbChannel kRgbChannels[3] = {{0, 2}, {5, 1}, {10, 0}};
+constexpr RgbChannel kRgbChannels[3] = {
+    {rgb::kRedOffset, 2}, {rgb::kGreenOffset, 1}, {rgb::kBlueOffset, 0}};
 
 }  // namespace
 
-void BuildRgbCurves(const int32_t* tracks, uint8_t* block) {
+void BuildRgbCurves(const int32_t* storedTracks, uint8_t* block) {
+    int32_t tracks[kTrackCount];
+    ClampTracksForModel(kStageRgb, storedTracks, tracks);
     for (const RgbChannel& channel : kRgbChannels) {
-        const int32_t* t = tracks + channel.firstTrack;
-        const double off = t[0];
-        const double lowerShift = t[1] * kStretchFactor;
-        const double upperShift = t[2] * kStretchFactor;
-        const double gammaExponent = GammaExponent(t[3]);
-        const double inverseExponent = InverseGammaExponent(t[4]);
+        const int32_t* t = tracks + channel.offsetTrack;
+        const double off = t[rgb::kOffset];
+        const double lowerShift = t[rgb::kLower] * kStretchFactor;
+        const double upperShift = t[rgb::kUpper] * kStretchFactor;
+        const double gammaExponent = GammaExponent(t[rgb::kGamma]);
+        const double inverseExponent = InverseGammaExponent(t[rgb::kInverseGamma]);
         double x = 0.0;
         for (int entry = 0; entry < 256; ++entry, x += 1.0) {
             const double gamma = GammaTerm(x, gammaExponent, 255.0, kInverse255);

@@ -7,8 +7,7 @@
 
 #include "curves/builders.h"
 #include "curves/shaping.h"
-#include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
@@ -25,22 +24,22 @@ double ContrastFromWhite(double x, int32_t track, double fullScale) {
     return fullScale - (fullScale - x) * (track + 256) * kOne256th;
 }
 
-// Tracks: 0 clip1, 1 clip2, 2 offs, 3 lower, 4 upper, 5 0con, 6 1con, 7 gamm.
 void BuildYCurve(const int32_t* tracks, int16_t* block) {
-    const double gammaExponent = GammaExponent(tracks[7]);
+    using namespace ycbcr;
+    const double gammaExponent = GammaExponent(tracks[kYGamma]);
     // Exactly 7 levels per track step, so both stretch ends stay integers.
-    const double lowerShift = 7.0 * tracks[3];
-    const double upperShift = 7.0 * tracks[4];
-    const double offset = 16.0 * tracks[2];
-    const int lowerClip = 16 * tracks[0];
+    const double lowerShift = 7.0 * tracks[kYLower];
+    const double upperShift = 7.0 * tracks[kYUpper];
+    const double offset = 16.0 * tracks[kYOffset];
+    const int lowerClip = 16 * tracks[kYClipLow];
     // 4096, not 4095, with clip2 at 0: the window is one level wider than the input range.
-    const int upperClip = 4096 + 16 * tracks[1];
+    const int upperClip = 4096 + 16 * tracks[kYClipHigh];
     double x = 0.0;
     for (int entry = 0; entry < kYcEntries; ++entry, x += 1.0) {
         const double gamma = GammaTerm(x, gammaExponent, 4095.0, kInverse4095);
         const double stretch = StretchTerm(x, lowerShift, upperShift, 4095.0);
-        const double black = ContrastFromBlack(x, tracks[5]);
-        const double white = ContrastFromWhite(x, tracks[6], 4095.0);
+        const double black = ContrastFromBlack(x, tracks[kYBlackContrast]);
+        const double white = ContrastFromWhite(x, tracks[kYWhiteContrast], 4095.0);
         const double sum = ((((stretch + offset) + black) + white) + gamma) - 3.0 * x;
         // Truncation toward zero, not rounding: 4094.9999 is 4094 and -0.7 is 0.
         const int v = static_cast<int>(sum);
@@ -51,9 +50,11 @@ void BuildYCurve(const int32_t* tracks, int16_t* block) {
     }
 }
 
-// Tracks: 0 off, 1 con+ (inputs below 0), 2 con- (inputs 0 and above), 3 gam.
+// `tracks` starts at the channel's offset track; con+ applies to inputs below 0, con- to inputs
+// 0 and above.
 void BuildChromaCurve(const int32_t* tracks, int16_t* block, int field) {
-    const double exponent = GammaExponent(tracks[3]);
+    using namespace ycbcr;
+    const double exponent = GammaExponent(tracks[kChromaGamma]);
     // Each half is normalised to its own end (2047 above, 2048 below), so both ends of the axis
     // stay fixed for every gamma; the curve is therefore not exactly odd.
     double ChromaPowerTable[kYcEntries];
@@ -64,10 +65,10 @@ void BuildChromaCurve(const int32_t* tracks, int16_t* block, int field) {
     for (int n = 0; n <= kChromaZero; ++n, i += 1.0)
         ChromaPowerTable[kChromaZero - n] = -std::trunc(GammaTerm(i, exponent, 2048.0, kInverse2048));
 
-    const double offset = 16.0 * tracks[0];
+    const double offset = 16.0 * tracks[kChromaOffset];
     double c = -kChromaZero;
     for (int entry = 0; entry < kYcEntries; ++entry, c += 1.0) {
-        const int32_t contrast = c < 0.0 ? tracks[1] : tracks[2];
+        const int32_t contrast = c < 0.0 ? tracks[kChromaContrastPlus] : tracks[kChromaContrastMinus];
         // Every term is a multiple of 1/256, so the sum is exact.
         const double value = ContrastFromBlack(c, contrast) + offset + ChromaPowerTable[entry] - c;
         block[3 * entry + field] = static_cast<int16_t>(static_cast<int>(value));
@@ -76,14 +77,13 @@ void BuildChromaCurve(const int32_t* tracks, int16_t* block, int field) {
 
 }  // namespace
 
-void BuildYcCurves(const int32_t* tracks, int16_t* block) {
-    // The caller clamps already; clamping again here keeps every divisor nonzero and every entry
-    // inside int16 whoever calls, since a stored block may carry any int32.
-    int32_t clamped[kTrackCount];
-    ClampTracksForModel(kStageYcbcr, tracks, clamped);
-    BuildYCurve(clamped, block);
-    BuildChromaCurve(clamped + 8, block, 1);
-    BuildChromaCurve(clamped + 12, block, 2);
+void BuildYcCurves(const int32_t* storedTracks, int16_t* block) {
+    // In range, every divisor is nonzero and every entry fits int16.
+    int32_t tracks[kTrackCount];
+    ClampTracksForModel(kStageYcbcr, storedTracks, tracks);
+    BuildYCurve(tracks, block);
+    BuildChromaCurve(tracks + ycbcr::kCbOffset, block, 1);
+    BuildChromaCurve(tracks + ycbcr::kCrOffset, block, 2);
 }
 
 }  // namespace tonalith

@@ -1,29 +1,33 @@
-// FilterInit, FilterExit and FilterUpdate. FilterProcess is the frame pipeline's, FilterWindowProc
-// the configuration window's.
-#include "colour/conversion_tables.h"
-#include "colour/curve_set.h"
+// The five callbacks the host calls, each on the plug-in's one static state.
 #include "host/filter_table.h"
-#include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include "host/plugin.h"
 
 namespace tonalith {
 
 int32_t FilterInit(FilterTable*) {
-    BuildConversionTables();
+    InitPlugin(staticPluginState);
     return 1;
 }
 
 int32_t FilterExit(FilterTable*) {
-    // Forgets the buffers too, so a later rebuild frees nothing twice.
-    FreeCurves();
+    ExitPlugin(staticPluginState);
     return 1;
 }
 
 int32_t FilterUpdate(FilterTable* filter) {
-    ClampAndLinkTracks(filter);
-    StoreTracksFromHost(filter);
-    BuildCurves();
+    UpdatePlugin(staticPluginState, filter);
     return 1;
+}
+
+int32_t FilterProcess(FilterTable* filter, FrameRecord* frame) {
+    ProcessFrame(staticPluginState, filter, frame);
+    return 1;
+}
+
+int32_t FilterWindowProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                         void* editHandle, FilterTable* filter) {
+    return HandleWindowMessage(staticPluginState, window, message, wParam, lParam, editHandle,
+                               filter);
 }
 
 }  // namespace tonalith

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stages/track_facts.h"
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define TONALITH_CALL __cdecl
 #else
@@ -120,8 +122,6 @@ struct FileInfoRecord {
 };
 static_assert(sizeof(FileInfoRecord) == 64);
 static_assert(offsetof(FileInfoRecord, fileTag) == 16);
-
-constexpr int kTrackCount = 16;
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 // The 32-bit layout is the host's, byte for byte.

@@ -1,8 +1,8 @@
 #include "host/filter_table.h"
 
-#include "colour/frame_pipeline.h"
-#include "stages/stage_table.h"
-#include "window/configuration_window.h"
+#include <array>
+
+#include "host/plugin_state.h"
 
 namespace tonalith {
 
@@ -22,23 +22,27 @@ const int32_t trackDefaults[kTrackCount] = {};
 const char* const checkNames[1] = {kCheckName};
 const int32_t checkDefaults[1] = {1};
 
-}  // namespace
+// The host's slider ranges, from the track facts.
+constexpr std::array<int32_t, kTrackCount> HostLimits(int32_t TrackRange::*end) {
+    std::array<int32_t, kTrackCount> limits{};
+    for (int i = 0; i < kTrackCount; ++i) limits[i] = HostTrackRange(i).*end;
+    return limits;
+}
+constexpr std::array<int32_t, kTrackCount> trackMinimums = HostLimits(&TrackRange::low);
+constexpr std::array<int32_t, kTrackCount> trackMaximums = HostLimits(&TrackRange::high);
 
-const int32_t trackMinimums[kTrackCount] = {-360, -360, -256, -256, -256, -256, -256, -256,
-                                            -256, -360, -256, -256, -256, -256, -256, -256};
-const int32_t trackMaximums[kTrackCount] = {360, 360, 256, 256, 256, 256, 256, 256,
-                                            256, 360, 256, 256, 256, 256, 256, 256};
+}  // namespace
 
 FilterTable filterTable = {
     kFilterFlags,
-    kWindowWidth,
-    kWindowHeight,
+    kConfigurationWindowWidth,
+    kConfigurationWindowHeight,
     kFilterName,
     kTrackCount,
     trackNames,
     trackDefaults,
-    trackMinimums,
-    trackMaximums,
+    trackMinimums.data(),
+    trackMaximums.data(),
     1,
     checkNames,
     checkDefaults,
@@ -49,7 +53,7 @@ FilterTable filterTable = {
     FilterWindowProc,
     nullptr,
     nullptr,
-    &stageTable,
+    &staticPluginState.stageTable,
     static_cast<int32_t>(sizeof(StageTable)),
     kInformation,
     0,

@@ -8,17 +8,17 @@
 namespace tonalith {
 
 constexpr uint32_t kFilterFlags = 0x44400;  // bits 10, 14 and 18
-constexpr int32_t kWindowWidth = 430;
-constexpr int32_t kWindowHeight = 445;
+// The configuration window's size inside the host's filter dialog.
+constexpr int32_t kConfigurationWindowWidth = 430;
+constexpr int32_t kConfigurationWindowHeight = 445;
 
 extern FilterTable filterTable;
 
 int32_t FilterInit(FilterTable* filter);
 int32_t FilterExit(FilterTable* filter);
 int32_t FilterUpdate(FilterTable* filter);
-
-// Host-level ranges of the sixteen sliders: tracks 0, 1 and 9 run -360..360, the rest -256..256.
-extern const int32_t trackMinimums[kTrackCount];
-extern const int32_t trackMaximums[kTrackCount];
+int32_t FilterProcess(FilterTable* filter, FrameRecord* frame);
+int32_t FilterWindowProc(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                         void* editHandle, FilterTable* filter);
 
 }  // namespace tonalith

@@ -3,8 +3,9 @@
 # driven in a headless chromium, the whole suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer (with allocation faults), the
 # Windows DLL with its export/import check and a run of the DLL itself in a PE loader of our own,
-# held against the Linux build, the plug-in library's export check, the Win32 controls
-# under Wine, and a bounded run of every fuzzer (FUZZ_SECONDS each, default 60).
+# held against the Linux build, the plug-in library's export check, the frei0r filter under
+# ThreadSanitizer, the Win32 controls under Wine, and a bounded run of every fuzzer
+# (FUZZ_SECONDS each, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -64,6 +65,12 @@ run_suite linux32
 
 build_preset sanitize
 run_suite sanitize
+
+# Under ThreadSanitizer, the plug-in and its hosts instrumented so any state threads share is
+# reported: video frames split into bands over private plug-in instances, and the frei0r filter's
+# instances on several threads (a few minutes).
+build_preset tsan
+run_suite tsan
 
 build_preset mingw
 step "Windows DLL check"

@@ -1,21 +1,13 @@
-// The stage chain: the persisted StageTable, the state words that go with it, and the operations
-// the window, the update callback and the frame pipeline run on it.
+// The stage chain as data: the persisted StageTable, the state words that go with it, and the
+// operations on them alone. What a host callback or a window command does with the chain (tell
+// the host, relabel the window, rebuild the curves) is host/chain_operations.h.
 #pragma once
 
 #include <cstdint>
 
-#include "host/filter_abi.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
-
-enum StageType : int32_t {
-    kStageRgb = 0,
-    kStageYcbcr = 1,
-    kStageCmyk = 2,
-    kStageHsv = 3,
-};
-constexpr int kStageTypeCount = 4;
-constexpr int kMaxStages = 10;
 
 struct StageRecord {
     int32_t tracks[kTrackCount];
@@ -38,25 +30,11 @@ struct ChainState {
     int32_t curvesDirty = -1;
 };
 
-extern StageTable stageTable;
-extern ChainState chainState;
+// How many records form the chain: up to the last one with a nonzero track, at least one.
+int32_t CountUsedStages(const StageTable& table);
 
-// Shift-JIS display names of the four models, indexed by StageType.
-extern const char* const modeNames[kStageTypeCount];
-
-inline bool IsKnownStageType(int32_t type) { return type >= 0 && type < kStageTypeCount; }
-
-// Puts the table and the state words back to their load-time values (tests, and nothing else).
-void ResetStageChain();
-
-int32_t CountUsedStages();
-void LoadTracksToHost(FilterTable* filter);
-void StoreTracksFromHost(FilterTable* filter);
-void ReloadChain(FilterTable* filter);
-void AddStage(FilterTable* filter);
-void DeleteCurrentStage(FilterTable* filter);
-void ResetCurrentStage(FilterTable* filter);
-void SetStageType(FilterTable* filter, int32_t newType);
-void SelectStage(FilterTable* filter, int32_t index);
+// Removes record `index` of a chain of `stageCount`: the later records move down one and the freed
+// last record is cleared (zero tracks, type 0).
+void RemoveStage(StageTable& table, int32_t index, int32_t stageCount);
 
 }  // namespace tonalith

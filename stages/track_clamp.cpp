@@ -1,30 +1,23 @@
-#include <algorithm>
+#include "stages/track_clamp.h"
 
-#include "host/filter_table.h"
-#include "stages/stage_table.h"
-#include "stages/track_links.h"
+#include <algorithm>
+#include <climits>
+
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
 void ClampToModelLimits(int32_t type, int32_t* tracks) {
-    // Every listed track is written back, changed or not: the host sees one consistent write.
-    if (type == kStageHsv) {
-        tracks[9] = std::max(tracks[9], 0);
-        tracks[10] = std::min(std::max(tracks[10], 0), 180);
-        tracks[11] = std::min(std::max(tracks[11], 0), 180);
-        return;
+    // Only where the model narrows the host's range, and only on the narrowed side: a value the
+    // host itself let through is the host's business. A type no model has gets the limits every
+    // model but HSV shares.
+    for (int i = 0; i < kTrackCount; ++i) {
+        const TrackRange host = HostTrackRange(i), own = ModelTrackRange(type, i);
+        if (own.low == host.low && own.high == host.high) continue;
+        const int32_t low = own.low > host.low ? own.low : INT32_MIN;
+        const int32_t high = own.high < host.high ? own.high : INT32_MAX;
+        tracks[i] = std::clamp(tracks[i], low, high);
     }
-    for (int i : {0, 1, 9}) tracks[i] = std::clamp(tracks[i], -256, 256);
-    if (type == kStageYcbcr) {
-        tracks[0] = std::max(tracks[0], 0);
-        if (tracks[1] > 0) tracks[1] = 0;
-    }
-}
-
-void ClampTracksForModel(int32_t type, const int32_t* tracks, int32_t* clamped) {
-    for (int i = 0; i < kTrackCount; ++i)
-        clamped[i] = std::clamp(tracks[i], trackMinimums[i], trackMaximums[i]);
-    ClampToModelLimits(type, clamped);
 }
 
 }  // namespace tonalith

@@ -1,10 +1,11 @@
-// Narrowing the host's track values to the current model's limits, and keeping each (lower) and
-// (upper) pair equal while the check box is on.
+// The (lower)/(upper) watchers that keep each pair of range tracks equal while the host's check
+// box is on, as data: which pairs each model links, arming a watcher and one synchronisation.
+// Running them on the host's sliders (and telling the host) is host/chain_operations.h's.
 #pragma once
 
 #include <cstdint>
 
-#include "host/filter_abi.h"
+#include "stages/track_facts.h"
 
 namespace tonalith {
 
@@ -16,23 +17,14 @@ struct RangeLink {
     int32_t upper = -1;
 };
 
-constexpr int kRangeLinkCount = 4;
-extern RangeLink rangeLinks[kRangeLinkCount];
+// The pair RangeLink `link` watches for a model, or false when the model does not use that link
+// (or is no model at all).
+bool LinkedPairOf(int32_t type, int link, int32_t& lower, int32_t& upper);
 
 void ArmRangeLink(RangeLink& link, const int32_t* trackValues, int32_t lower, int32_t upper);
-int32_t StepRangeLink(RangeLink& link, FilterTable* filter);
-void ClampAndLinkTracks(FilterTable* filter);
 
-// Narrows tracks in place to the model's limits (HSV: the hue window's centre, width and slope;
-// every other model: tracks 0, 1 and 9; YCbCr further: Y(clip1) >= 0, Y(clip2) <= 0). Every other
-// track keeps the host's range.
-void ClampToModelLimits(int32_t type, int32_t* tracks);
-
-// Clamps a copy of stored tracks into the ranges the model's builder relies on (the host's ranges
-// narrowed by the model's limits). Used by the curve build so that a corrupted or foreign block
-// can never reach a builder out of range; the stored block itself is never changed.
-void ClampTracksForModel(int32_t type, const int32_t* tracks, int32_t* clamped);
-
-void ResetRangeLinks();
+// One synchronisation: the side that moved since the last look wins, the lower one when both
+// did; an unarmed watcher changes nothing.
+void SyncRangeLink(RangeLink& link, int32_t* trackValues);
 
 }  // namespace tonalith

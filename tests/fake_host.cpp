@@ -4,27 +4,14 @@
 #include <cstring>
 
 #include "colour/conversion_tables.h"
-#include "colour/curve_set.h"
-#include "colour/frame_pipeline.h"
 #include "host/filter_table.h"
-#include "stages/stage_table.h"
-#include "stages/track_links.h"
-#include "window/configuration_window.h"
+#include "host/plugin_state.h"
 
 namespace tonalith::testing {
 
 FakeHost* FakeHost::active = nullptr;
 
 namespace {
-
-void ResetPlugin() {
-    DestroyConfigurationWindow();
-    FreeCurves();
-    ResetStageChain();
-    ResetRangeLinks();
-    lastFileTag = 0;
-    pipelineTrace = nullptr;
-}
 
 int32_t GetCurrentFrame(void*) {
     FakeHost::active->calls.push_back("GetCurrentFrame");
@@ -78,7 +65,7 @@ FakeHost::FakeHost() {
     // them once for the whole suite.
     static const bool tablesBuilt = (BuildConversionTables(), true);
     (void)tablesBuilt;
-    ResetPlugin();
+    ResetPlugin(staticPluginState);
     active = this;
     record = *GetFilterTable();
     functions.getCurrentFrame = GetCurrentFrame;
@@ -91,11 +78,11 @@ FakeHost::FakeHost() {
     record.checkValues = checkValues.data();
     record.hostFunctions = &functions;
     record.instanceHandle = reinterpret_cast<void*>(0x400000);
-    pipelineTrace = RecordPipelineStep;
+    staticPluginState.pipelineTrace = RecordPipelineStep;
 }
 
 FakeHost::~FakeHost() {
-    ResetPlugin();
+    ResetPlugin(staticPluginState);
     active = nullptr;
 }
 

@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "host/chain_operations.h"
 #include "host/filter_abi.h"
+#include "host/plugin_state.h"
 
 namespace tonalith::testing {
 
 class FakeHost {
 public:
-    FakeHost();   // puts the whole plug-in back to its load-time state
+    FakeHost();   // puts the plug-in's static state back to its load-time values
     ~FakeHost();  // and again, so no test sees another's state
     FakeHost(const FakeHost&) = delete;
     FakeHost& operator=(const FakeHost&) = delete;

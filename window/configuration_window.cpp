@@ -1,20 +1,13 @@
 // The configuration window: sixteen labels beside the host's sliders, the model selector, the
-// stage list and three buttons, all children of the host's filter dialog.
+// stage list and three buttons, all children of the host's filter dialog. This is the view: it
+// creates the controls and shows the chain; what a command does is host/window_messages.cpp's.
 #include "window/configuration_window.h"
 
-#include "colour/frame_pipeline.h"
-#include "platform/win32.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
 
 namespace {
-
-constexpr int kModelSelectorId = 6000;
-constexpr int kStageListId = 6001;
-constexpr int kAddButtonId = 6002;
-constexpr int kDeleteButtonId = 6003;
-constexpr int kResetButtonId = 6004;
 
 constexpr DWORD kLabelStyle = 0x5000000B;     // WS_CHILD | WS_VISIBLE | SS_SIMPLE
 constexpr DWORD kSelectorStyle = 0x50000003;  // WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST
@@ -30,35 +23,6 @@ const char kLabelFace[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\
 // Shown in the list for a stored type no model has (only a corrupted block can hold one).
 const char kUnknownModelName[] = "?";
 
-// Every text is ten characters so a shorter one fully covers a longer one it replaces; RGB uses
-// only fifteen tracks and blanks the sixteenth.
-const char* const trackLabelTexts[kStageTypeCount][kTrackCount] = {
-    {"R(off)    ", "R(lower)  ", "R(upper)  ", "R(gamm)   ", "R(-gam)   ", "G(off)    ",
-     "G(lower)  ", "G(upper)  ", "G(gamm)   ", "G(-gam)   ", "B(off)    ", "B(lower)  ",
-     "B(upper)  ", "B(gamm)   ", "B(-gam)   ", "           "},
-    {"Y(clip1)  ", "Y(clip2)  ", "Y(offs)   ", "Y(lower)  ", "Y(upper)  ", "Y(0con)   ",
-     "Y(1con)   ", "Y(gamm)   ", "Cb(off)   ", "Cb(con+)  ", "Cb(con-)  ", "Cb(gam)   ",
-     "Cr(off)   ", "Cr(con+)  ", "Cr(con-)  ", "Cr(gam)   "},
-    {"C(off)    ", "C(lower)  ", "C(upper)  ", "C(gamm)   ", "M(off)    ", "M(lower)  ",
-     "M(upper)  ", "M(gamm)   ", "Y(off)    ", "Y(lower)  ", "Y(upper)  ", "Y(gamm)   ",
-     "K(off)    ", "K(lower)  ", "K(upper)  ", "K(gamm)   "},
-    {"H(offs)   ", "H(degree) ", "H(lower)  ", "H(upper)  ", "S(offs)   ", "S(lower)  ",
-     "S(upper)  ", "S(gamm)   ", "S(con2)   ", "H(degree) ", "H(width)  ", "H(slope)  ",
-     "V(offs)   ", "V(con)    ", "V(gamm)   ", "V(-gam)   "},
-};
-
-// The controls and their font; all null while the controls do not exist.
-struct WindowHandles {
-    HWND trackLabels[kTrackCount] = {};
-    HWND modelSelector = nullptr;
-    HWND stageList = nullptr;
-    HWND addButton = nullptr;
-    HWND deleteButton = nullptr;
-    HWND resetButton = nullptr;
-    HFONT labelFont = nullptr;
-};
-WindowHandles controls;
-
 const char* ModelName(int32_t type) {
     return IsKnownStageType(type) ? modeNames[type] : kUnknownModelName;
 }
@@ -69,7 +33,7 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LPARAM TextParam(const char* text) { return reinterpret_cast<LPARAM>(text); }
 
-void UseLabelFont(HWND window) {
+void UseLabelFont(const WindowHandles& controls, HWND window) {
     Send(window, WM_SETFONT, reinterpret_cast<WPARAM>(controls.labelFont), 0);
 }
 
@@ -81,7 +45,7 @@ HWND CreateChild(const char* className, const char* caption, DWORD style, int x,
 
 // A second init without WM_DESTROY in between would otherwise leave the first set of controls
 // on the dialog under the new one and leak the first font.
-void DiscardControls() {
+void DiscardControls(WindowHandles& controls) {
     auto discard = [](HWND& window) {
         if (window != nullptr && IsWindow(window)) DestroyWindow(window);
         window = nullptr;
@@ -92,18 +56,14 @@ void DiscardControls() {
     discard(controls.addButton);
     discard(controls.deleteButton);
     discard(controls.resetButton);
-    DestroyConfigurationWindow();
+    ForgetControls(controls);
 }
 
-void CreateControls(HWND parent, void* editHandle, FilterTable* filter) {
-    // The frame pipeline compares against the file that was open when the window was created.
-    HostFunctions* host = filter->hostFunctions;
-    FileInfoRecord info{};
-    host->getFileInfo(editHandle, host->getCurrentFrame(editHandle), &info);
-    lastFileTag = info.fileTag;
+}  // namespace
 
-    DiscardControls();
-    HINSTANCE instance = static_cast<HINSTANCE>(filter->instanceHandle);
+
+void CreateControls(WindowHandles& controls, HWND parent, HINSTANCE instance) {
+    DiscardControls(controls);
 
     controls.labelFont = CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET,
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
@@ -112,7 +72,7 @@ void CreateControls(HWND parent, void* editHandle, FilterTable* filter) {
     for (int i = 0; i < kTrackCount; ++i) {
         controls.trackLabels[i] =
             CreateChild("STATIC", "", kLabelStyle, 8, 16 + 24 * i, 50, 12, 0, parent, instance);
-        UseLabelFont(controls.trackLabels[i]);
+        UseLabelFont(controls, controls.trackLabels[i]);
     }
 
     controls.modelSelector = CreateChild("COMBOBOX", "", kSelectorStyle, 315, 16, 100, 100,
@@ -125,92 +85,36 @@ void CreateControls(HWND parent, void* editHandle, FilterTable* filter) {
 
     controls.addButton = CreateChild("BUTTON", kAddCaption, kButtonStyle, 315, 260, 96, 24,
                                      kAddButtonId, parent, instance);
-    UseLabelFont(controls.addButton);
+    UseLabelFont(controls, controls.addButton);
     controls.deleteButton = CreateChild("BUTTON", kDeleteCaption, kButtonStyle, 315, 290, 96, 24,
                                         kDeleteButtonId, parent, instance);
-    UseLabelFont(controls.deleteButton);
+    UseLabelFont(controls, controls.deleteButton);
     controls.resetButton = CreateChild("BUTTON", kResetCaption, kButtonStyle, 315, 320, 96, 24,
                                        kResetButtonId, parent, instance);
-    UseLabelFont(controls.resetButton);
+    UseLabelFont(controls, controls.resetButton);
 }
 
-int32_t QueryRedraw(FilterTable* filter) { return filter->hostFunctions->queryRedraw(filter); }
-
-int32_t HandleCommand(uint16_t code, uint16_t id, FilterTable* filter) {
-    if (code == BN_CLICKED && id == kAddButtonId) {
-        AddStage(filter);
-        return 0;
-    }
-    if (code == BN_CLICKED && id == kDeleteButtonId) {
-        if (chainState.stageCount <= 1) return 0;
-        DeleteCurrentStage(filter);
-        return QueryRedraw(filter);
-    }
-    if (code == BN_CLICKED && id == kResetButtonId) {
-        ResetCurrentStage(filter);
-        return QueryRedraw(filter);
-    }
-    if (code == LBN_SELCHANGE && id == kStageListId) {
-        // No selection, or one the chain does not have, selects nothing.
-        if (controls.stageList == nullptr) return 0;
-        const LRESULT index = SendMessageA(controls.stageList, LB_GETCURSEL, 0, 0);
-        if (index >= 0 && index < chainState.stageCount)
-            SelectStage(filter, static_cast<int32_t>(index));
-        return 0;
-    }
-    if (code == CBN_SELCHANGE && id == kModelSelectorId) {
-        if (controls.modelSelector == nullptr) return 0;
-        const LRESULT type = SendMessageA(controls.modelSelector, CB_GETCURSEL, 0, 0);
-        if (type < 0 || type >= kStageTypeCount) return 0;
-        SetStageType(filter, static_cast<int32_t>(type));
-        return QueryRedraw(filter);
-    }
-    return 0;
-}
-
-}  // namespace
-
-int32_t FilterWindowProc(void* window, uint32_t message, uintptr_t wParam, intptr_t,
-                         void* editHandle, FilterTable* filter) {
-    switch (message) {
-    case WM_DESTROY:
-        DestroyConfigurationWindow();
-        return 0;
-    case WM_COMMAND:
-        return HandleCommand(HIWORD(wParam), LOWORD(wParam), filter);
-    case kHostMsgReload:
-        ReloadChain(filter);
-        return 0;
-    case kHostMsgInit:
-        CreateControls(static_cast<HWND>(window), editHandle, filter);
-        ReloadChain(filter);
-        return 0;
-    default:
-        return 0;
-    }
-}
-
-void RefillStageList() {
+void RefillStageList(const WindowHandles& controls, const StageTable& table, int32_t stageCount) {
     if (controls.stageList == nullptr) return;
     HWND list = controls.stageList;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    for (int32_t k = 0; k < chainState.stageCount; ++k)
-        SendMessageA(list, LB_ADDSTRING, 0, TextParam(ModelName(stageTable.stages[k].type)));
+    for (int32_t k = 0; k < stageCount; ++k)
+        SendMessageA(list, LB_ADDSTRING, 0, TextParam(ModelName(table.stages[k].type)));
     SendMessageA(list, LB_SETCURSEL, 0, 0);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
 
-void AppendStageEntry() {
+void AppendStageEntry(const WindowHandles& controls, int32_t newIndex) {
     if (controls.stageList == nullptr) return;
     HWND list = controls.stageList;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_ADDSTRING, 0, TextParam(modeNames[kStageRgb]));
-    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(chainState.stageCount - 1), 0);
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(newIndex), 0);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
 
-void DeleteStageEntry(int32_t oldIndex, int32_t newIndex) {
+void DeleteStageEntry(const WindowHandles& controls, int32_t oldIndex, int32_t newIndex) {
     if (controls.stageList == nullptr) return;
     HWND list = controls.stageList;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -219,7 +123,7 @@ void DeleteStageEntry(int32_t oldIndex, int32_t newIndex) {
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
 
-void ReplaceStageEntry(int32_t index, int32_t type) {
+void ReplaceStageEntry(const WindowHandles& controls, int32_t index, int32_t type) {
     if (controls.stageList == nullptr) return;
     HWND list = controls.stageList;
     SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
@@ -227,22 +131,33 @@ void ReplaceStageEntry(int32_t index, int32_t type) {
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void ShowModel(int32_t type) {
+void ShowModel(const WindowHandles& controls, int32_t type) {
     // A type no model has shows an empty selector rather than whichever entry the index hits.
     const WPARAM index =
         IsKnownStageType(type) ? static_cast<WPARAM>(type) : static_cast<WPARAM>(-1);
     Send(controls.modelSelector, CB_SETCURSEL, index, 0);
 }
 
-void SetTrackLabels() {
-    const int32_t type = stageTable.stages[chainState.currentStage].type;
+void SetTrackLabels(const WindowHandles& controls, int32_t type) {
     if (!IsKnownStageType(type)) return;
     for (int i = 0; i < kTrackCount; ++i)
         if (controls.trackLabels[i] != nullptr)
-            SetWindowTextA(controls.trackLabels[i], trackLabelTexts[type][i]);
+            SetWindowTextA(controls.trackLabels[i], kModelFacts[type].tracks[i].label);
 }
 
-void DestroyConfigurationWindow() {
+int32_t SelectedStage(const WindowHandles& controls) {
+    if (controls.stageList == nullptr) return -1;
+    const LRESULT index = SendMessageA(controls.stageList, LB_GETCURSEL, 0, 0);
+    return index >= 0 && index < kMaxStages ? static_cast<int32_t>(index) : -1;
+}
+
+int32_t SelectedModel(const WindowHandles& controls) {
+    if (controls.modelSelector == nullptr) return -1;
+    const LRESULT type = SendMessageA(controls.modelSelector, CB_GETCURSEL, 0, 0);
+    return type >= 0 && type < kStageTypeCount ? static_cast<int32_t>(type) : -1;
+}
+
+void ForgetControls(WindowHandles& controls) {
     if (controls.labelFont != nullptr) DeleteObject(controls.labelFont);
     controls = WindowHandles{};
 }

@@ -63,7 +63,7 @@ httplib::Server::Handler Json(GradeSession& session, Action action) {
 
 }  // namespace
 
-int RunGradeServer(const GradeOptions& options) {
+int RunGradeServer(const GradeServerOptions& options) {
     Image picture = ReadImage(options.picture);
     Chain chain;
     chain.stages.resize(1);

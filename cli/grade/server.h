@@ -7,7 +7,7 @@
 
 namespace tonalith::cli {
 
-struct GradeOptions {
+struct GradeServerOptions {
     std::string picture;
     std::optional<std::string> chain;
     std::string plugin;
@@ -15,6 +15,6 @@ struct GradeOptions {
 };
 
 // Serves until SIGINT or SIGTERM; returns the exit status.
-int RunGradeServer(const GradeOptions& options);
+int RunGradeServer(const GradeServerOptions& options);
 
 }  // namespace tonalith::cli

@@ -8,6 +8,7 @@
 
 #include "colour/allocation.h"
 #include "colour/curve_set.h"
+#include "colour/hsv_run.h"
 #include "fake_host.h"
 #include "stages/stage_table.h"
 
@@ -23,10 +24,10 @@ protected:
         frame.FillPattern(3);
         const int32_t types[] = {kStageHsv, kStageRgb, kStageCmyk, kStageYcbcr, kStageHsv};
         for (int s = 0; s < 5; ++s) {
-            stageTable.stages[s].type = types[s];
-            stageTable.stages[s].tracks[1 + s] = 30;
+            staticPluginState.stageTable.stages[s].type = types[s];
+            staticPluginState.stageTable.stages[s].tracks[1 + s] = 30;
         }
-        chainState.stageCount = 5;
+        staticPluginState.chain.stageCount = 5;
     }
     void TearDown() override { SetAllocationFault(0); }
 
@@ -41,21 +42,21 @@ protected:
 
 TEST_F(AllocationFailure, EveryFailingAllocationOfABuildLeavesNoCurveSet) {
     const uint64_t allocations = CountAllocations([] {
-        FreeCurves();
-        BuildCurves();
+        FreeCurves(staticPluginState.curves);
+        BuildCurves(staticPluginState);
     });
     ASSERT_GE(allocations, 6u);
     for (uint64_t n = 1; n <= allocations; ++n) {
-        FreeCurves();
+        FreeCurves(staticPluginState.curves);
         SetAllocationFault(n);
-        BuildCurves();
+        BuildCurves(staticPluginState);
         SetAllocationFault(0);
-        EXPECT_FALSE(curveSet.built) << "allocation " << n;
-        EXPECT_EQ(curveSet.saturationCurves, nullptr) << "allocation " << n;
-        EXPECT_FALSE(CurvesMatchChain());
+        EXPECT_FALSE(staticPluginState.curves.built) << "allocation " << n;
+        EXPECT_EQ(staticPluginState.curves.saturationCurves, nullptr) << "allocation " << n;
+        EXPECT_FALSE(CurvesMatchChain(staticPluginState));
         // The next build that can allocate works.
-        BuildCurves();
-        EXPECT_TRUE(CurvesMatchChain()) << "allocation " << n;
+        BuildCurves(staticPluginState);
+        EXPECT_TRUE(CurvesMatchChain(staticPluginState)) << "allocation " << n;
     }
 }
 
@@ -87,27 +88,35 @@ TEST_F(AllocationFailure, EveryFailingAllocationOfAFrameLeavesTheFrameUntouched)
 
 // Memory that stays short from the n-th allocation of a frame on (its curve build included): the
 // frame is left exactly as it was, and once memory is back the next frame builds and corrects.
+// The fused tables of the HSV runs are the frame's last allocations, made as the walk reaches each
+// run: when only they cannot be had, the runs are taken step by step and the frame comes out
+// corrected all the same.
 TEST_F(AllocationFailure, MemoryShortFromAnyPointOfAFrameLeavesItUntouched) {
     const std::vector<YcPixel> pristine = frame.pixels;
     const uint64_t allocations = CountAllocations([&] { host.Process(frame.record); });
     const std::vector<YcPixel> corrected = frame.pixels;
     ASSERT_GE(allocations, 7u);  // six curve buffers and at least one working buffer
+    const uint64_t working = CountAllocations([&] { host.Process(frame.record); });
+    FreePreparedHsvRuns(staticPluginState.curves);
+    const uint64_t fused = CountAllocations([&] { host.Process(frame.record); }) - working;
+    ASSERT_EQ(fused, 2u);  // one for each of the chain's two HSV runs
     for (uint64_t n = 1; n <= allocations; ++n) {
-        FreeCurves();
-        chainState.curvesDirty = -1;
+        FreeCurves(staticPluginState.curves);
+        staticPluginState.chain.curvesDirty = -1;
         frame.pixels = pristine;
         SetAllocationFault(n, /*andAfter=*/true);
         EXPECT_EQ(host.Process(frame.record), 1);
         SetAllocationFault(0);
+        const std::vector<YcPixel>& want = n > allocations - fused ? corrected : pristine;
         for (size_t i = 0; i < pristine.size(); ++i) {
-            ASSERT_EQ(frame.pixels[i].y, pristine[i].y) << "allocation " << n << " pixel " << i;
-            ASSERT_EQ(frame.pixels[i].cr, pristine[i].cr) << "allocation " << n << " pixel " << i;
+            ASSERT_EQ(frame.pixels[i].y, want[i].y) << "allocation " << n << " pixel " << i;
+            ASSERT_EQ(frame.pixels[i].cr, want[i].cr) << "allocation " << n << " pixel " << i;
         }
         frame.pixels = pristine;
         host.Process(frame.record);
         for (size_t i = 0; i < pristine.size(); ++i)
             ASSERT_EQ(frame.pixels[i].cb, corrected[i].cb) << "allocation " << n << " pixel " << i;
-        EXPECT_TRUE(CurvesMatchChain());
+        EXPECT_TRUE(CurvesMatchChain(staticPluginState));
     }
 }
 
@@ -123,8 +132,8 @@ TEST_F(AllocationFailure, OneFailedAllocationInAFrameNeverCorrectsItHalfway) {
         return true;
     };
     for (uint64_t n = 1; n <= allocations; ++n) {
-        FreeCurves();
-        chainState.curvesDirty = -1;
+        FreeCurves(staticPluginState.curves);
+        staticPluginState.chain.curvesDirty = -1;
         frame.pixels = pristine;
         host.ClearCalls();
         SetAllocationFault(n);
@@ -134,7 +143,7 @@ TEST_F(AllocationFailure, OneFailedAllocationInAFrameNeverCorrectsItHalfway) {
         // A frame left as it came is told to the host (it asks for the current frame), and only then.
         EXPECT_EQ(host.CallsStartingWith("GetCurrentFrame").size(), same(frame.pixels, pristine) ? 1u : 0u)
             << "allocation " << n;
-        EXPECT_TRUE(CurvesMatchChain()) << "allocation " << n;
+        EXPECT_TRUE(CurvesMatchChain(staticPluginState)) << "allocation " << n;
     }
 }
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "colour/appliers.h"
+#include "colour/appliers_simd.h"
+#include "colour/cpu_features.h"
 #include "colour/curve_set.h"
 #include "colour/pixel_formats.h"
 #include "host/filter_abi.h"
@@ -78,6 +80,64 @@ TEST(Appliers, YcMatchesThePlainRuleForAnyInt16) {
         }
         ApplyYcCurves(Record(g, pixels.data()), block.data());
         ExpectSameBytes(pixels, expected, g);
+    }
+}
+
+// Every YC path this CPU can run, not only the one ApplyYcCurves chose: each does a leading part
+// of every row, which must be exactly the plain rule, and must not touch the rest.
+TEST(Appliers, EveryYcPathMatchesThePlainRule) {
+    struct Path {
+        const char* name;
+        simd::YcApplier run;
+        bool runs;
+    };
+    const Path paths[] = {
+        {"gathers, AVX2", simd::ApplyYcAvx2, Cpu().avx2},
+        {"gathers, AVX-512", simd::ApplyYcAvx512, Cpu().avx512f},
+#if defined(__SSE2__)
+        {"indices, SSE2", simd::ApplyYcIndexed, true},
+#endif
+    };
+    std::mt19937 random(19);
+    std::uniform_int_distribution<int> any(-32768, 32767), near(-2100, 4200), kind(0, 2);
+    // Each entry differs from its neighbours and from the same entry of the other fields.
+    std::vector<int16_t> block(kYcBlockEntries);
+    for (size_t e = 0; e < block.size(); ++e) block[e] = static_cast<int16_t>(e * 5 + 1 - 30000);
+    for (const Path& path : paths) {
+        if (!path.runs) continue;
+        for (const Geometry& g : kGeometries) {
+            std::vector<YcPixel> pixels(Count(g));
+            for (auto& p : pixels) {
+                const int k = kind(random);  // any int16, near the ranges, at their ends
+                const auto value = [&] {
+                    if (k == 0) return any(random);
+                    if (k == 1) return near(random);
+                    const int ends[] = {-2049, -2048, 0, 2047, 2048, 4095, 4096, -1};
+                    return ends[any(random) & 7];
+                };
+                p = {static_cast<int16_t>(value()), static_cast<int16_t>(value()),
+                     static_cast<int16_t>(value())};
+            }
+            const std::vector<YcPixel> before = pixels;
+            const size_t done = g.width > 0 ? path.run(reinterpret_cast<int16_t*>(pixels.data()),
+                                                       static_cast<size_t>(g.height),
+                                                       static_cast<size_t>(g.width),
+                                                       static_cast<size_t>(g.rowPitch), block.data())
+                                            : 0;
+            ASSERT_LE(done, static_cast<size_t>(std::max(g.width, 0))) << path.name;
+            for (size_t i = 0; i < pixels.size(); ++i) {
+                YcPixel want = before[i];
+                if (i % g.rowPitch < done) {
+                    want.y = block[3 * Clamp(want.y, 0, 4095)];
+                    want.cb = block[3 * (Clamp(want.cb, -2048, 2047) + 2048) + 1];
+                    want.cr = block[3 * (Clamp(want.cr, -2048, 2047) + 2048) + 2];
+                }
+                ASSERT_EQ(std::memcmp(&pixels[i], &want, sizeof(YcPixel)), 0)
+                    << path.name << ": pixel " << i << " (x " << i % g.rowPitch << ", y "
+                    << i / g.rowPitch << ") of a " << g.width << "x" << g.height
+                    << " frame, pitch " << g.rowPitch << ", " << done << " done per row";
+            }
+        }
     }
 }
 

@@ -19,20 +19,20 @@ struct Snapshot {
             const auto* b = static_cast<const uint8_t*>(p);
             return std::vector<uint8_t>(b, b + bytes);
         };
-        const auto n = [](int type) { return static_cast<size_t>(curveSet.blockCount[type]); };
-        return {grab(curveSet.rgbCurves, n(kStageRgb) * kRgbBlockBytes),
-                grab(curveSet.ycCurves, n(kStageYcbcr) * kYcBlockBytes),
-                grab(curveSet.cmykCurves, n(kStageCmyk) * kCmykBlockBytes),
-                grab(curveSet.hueCurves, n(kStageHsv) * kHueBlockBytes),
-                grab(curveSet.saturationCurves, n(kStageHsv) * kSaturationBlockBytes),
-                grab(curveSet.valueCurves, n(kStageHsv) * kValueBlockBytes)};
+        const auto n = [](int type) { return static_cast<size_t>(staticPluginState.curves.blockCount[type]); };
+        return {grab(staticPluginState.curves.rgbCurves, n(kStageRgb) * kRgbBlockBytes),
+                grab(staticPluginState.curves.ycCurves, n(kStageYcbcr) * kYcBlockBytes),
+                grab(staticPluginState.curves.cmykCurves, n(kStageCmyk) * kCmykBlockBytes),
+                grab(staticPluginState.curves.hueCurves, n(kStageHsv) * kHueBlockBytes),
+                grab(staticPluginState.curves.saturationCurves, n(kStageHsv) * kSaturationBlockBytes),
+                grab(staticPluginState.curves.valueCurves, n(kStageHsv) * kValueBlockBytes)};
     }
     bool operator==(const Snapshot&) const = default;
 };
 
 Snapshot FullBuild() {
-    FreeCurves();
-    BuildCurves();
+    FreeCurves(staticPluginState.curves);
+    BuildCurves(staticPluginState);
     return Snapshot::Take();
 }
 
@@ -42,65 +42,65 @@ protected:
     void SetUp() override {
         const int32_t types[] = {kStageHsv, kStageRgb, kStageYcbcr, kStageHsv, kStageCmyk, kStageRgb};
         for (int s = 0; s < 6; ++s) {
-            stageTable.stages[s].type = types[s];
-            stageTable.stages[s].tracks[(s * 5) % 16] = 20 + s;
+            staticPluginState.stageTable.stages[s].type = types[s];
+            staticPluginState.stageTable.stages[s].tracks[(s * 5) % 16] = 20 + s;
         }
-        chainState.stageCount = 6;
-        BuildCurves();
+        staticPluginState.chain.stageCount = 6;
+        BuildCurves(staticPluginState);
     }
 };
 
 TEST_F(CurveSetRebuild, SliderMoveRebuildsInPlaceWithTheSameTablesAsAFullBuild) {
-    const int16_t* saturationBefore = curveSet.saturationCurves;
-    stageTable.stages[3].tracks[8] = 128;  // second HSV stage: S(con2)
-    stageTable.stages[3].tracks[9] = 120;
-    stageTable.stages[3].tracks[10] = 30;
-    stageTable.stages[1].tracks[0] = -40;  // first RGB stage
-    BuildCurves();
-    EXPECT_EQ(curveSet.saturationCurves, saturationBefore);  // buffers kept
+    const int16_t* saturationBefore = staticPluginState.curves.saturationCurves;
+    staticPluginState.stageTable.stages[3].tracks[8] = 128;  // second HSV stage: S(con2)
+    staticPluginState.stageTable.stages[3].tracks[9] = 120;
+    staticPluginState.stageTable.stages[3].tracks[10] = 30;
+    staticPluginState.stageTable.stages[1].tracks[0] = -40;  // first RGB stage
+    BuildCurves(staticPluginState);
+    EXPECT_EQ(staticPluginState.curves.saturationCurves, saturationBefore);  // buffers kept
     const Snapshot incremental = Snapshot::Take();
     EXPECT_EQ(incremental, FullBuild());
 }
 
 TEST_F(CurveSetRebuild, TypeSwapWithinTheSameShapeRebuildsTheMovedBlocks) {
     // Swap the two RGB stages' tracks by exchanging records: per-model counts stay the same.
-    std::swap(stageTable.stages[1], stageTable.stages[5]);
-    BuildCurves();
+    std::swap(staticPluginState.stageTable.stages[1], staticPluginState.stageTable.stages[5]);
+    BuildCurves(staticPluginState);
     const Snapshot incremental = Snapshot::Take();
     EXPECT_EQ(incremental, FullBuild());
-    EXPECT_TRUE(CurvesMatchChain());
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 TEST_F(CurveSetRebuild, ChangedShapeReallocatesAndMatchesTheChain) {
-    stageTable.stages[4].type = kStageHsv;
-    BuildCurves();
-    EXPECT_TRUE(CurvesMatchChain());
-    EXPECT_EQ(curveSet.blockCount[kStageHsv], 3);
-    EXPECT_EQ(curveSet.blockCount[kStageCmyk], 0);
+    staticPluginState.stageTable.stages[4].type = kStageHsv;
+    BuildCurves(staticPluginState);
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
+    EXPECT_EQ(staticPluginState.curves.blockCount[kStageHsv], 3);
+    EXPECT_EQ(staticPluginState.curves.blockCount[kStageCmyk], 0);
     const Snapshot incremental = Snapshot::Take();
     EXPECT_EQ(incremental, FullBuild());
 }
 
 TEST_F(CurveSetRebuild, OutOfRangeStoredTracksBuildLikeTheirClampedValues) {
-    stageTable.stages[1].tracks[3] = INT_MIN;
-    BuildCurves();
+    staticPluginState.stageTable.stages[1].tracks[3] = INT_MIN;
+    BuildCurves(staticPluginState);
     const Snapshot wild = Snapshot::Take();
-    stageTable.stages[1].tracks[3] = -256;
-    BuildCurves();
+    staticPluginState.stageTable.stages[1].tracks[3] = -256;
+    BuildCurves(staticPluginState);
     EXPECT_EQ(wild, Snapshot::Take());
 }
 
 TEST(CurveSetLayout, NoStageOfAModelLeavesAnEmptyBufferThatIsNeverRead) {
     testing::FakeHost host;
-    chainState.stageCount = 2;
-    stageTable.stages[0].type = kStageYcbcr;
-    stageTable.stages[1].type = 9;
-    BuildCurves();
-    ASSERT_TRUE(curveSet.built);
-    EXPECT_NE(curveSet.rgbCurves, nullptr);  // an allocation of no blocks
-    EXPECT_EQ(curveSet.blockCount[kStageRgb], 0);
-    EXPECT_EQ(curveSet.blockCount[kStageYcbcr], 1);
-    EXPECT_TRUE(CurvesMatchChain());
+    staticPluginState.chain.stageCount = 2;
+    staticPluginState.stageTable.stages[0].type = kStageYcbcr;
+    staticPluginState.stageTable.stages[1].type = 9;
+    BuildCurves(staticPluginState);
+    ASSERT_TRUE(staticPluginState.curves.built);
+    EXPECT_NE(staticPluginState.curves.rgbCurves, nullptr);  // an allocation of no blocks
+    EXPECT_EQ(staticPluginState.curves.blockCount[kStageRgb], 0);
+    EXPECT_EQ(staticPluginState.curves.blockCount[kStageYcbcr], 1);
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ protected:
     HsvChain() { frame.FillPattern(); }
 
     void SetHsvStages(int32_t count) {
-        for (int32_t s = 0; s < count; ++s) stageTable.stages[s].type = kStageHsv;
-        chainState.stageCount = count;
+        for (int32_t s = 0; s < count; ++s) staticPluginState.stageTable.stages[s].type = kStageHsv;
+        staticPluginState.chain.stageCount = count;
     }
 };
 
@@ -64,8 +64,8 @@ TEST_F(HsvChain, AllZeroStageLeavesTheConvertersRoundTrip) {
 // offsets 1..10 add up to 8 x 55 levels, and only the last stage greys every hue.
 TEST_F(HsvChain, TenStagesEachUseTheirOwnBlocks) {
     SetHsvStages(10);
-    for (int32_t s = 0; s < 10; ++s) stageTable.stages[s].tracks[12] = s + 1;  // V(offs)
-    int32_t* last = stageTable.stages[9].tracks;
+    for (int32_t s = 0; s < 10; ++s) staticPluginState.stageTable.stages[s].tracks[12] = s + 1;  // V(offs)
+    int32_t* last = staticPluginState.stageTable.stages[9].tracks;
     last[8] = -256;   // S(con2): weight 0 inside the window
     last[9] = 90;     // centre
     last[10] = 180;   // a half-width of 180 degrees covers every hue
@@ -76,7 +76,7 @@ TEST_F(HsvChain, TenStagesEachUseTheirOwnBlocks) {
 
     host.Process(frame.record);
 
-    ASSERT_TRUE(curveSet.built);
+    ASSERT_TRUE(staticPluginState.curves.built);
     std::vector<std::string> expected = {"YcToHsv"};
     for (int s = 0; s < 10; ++s) expected.push_back("ApplyHsvCurves#" + std::to_string(s));
     expected.push_back("HsvToYc");

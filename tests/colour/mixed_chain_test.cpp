@@ -78,8 +78,8 @@ class MixedChainCalls : public ::testing::TestWithParam<ChainCase> {};
 TEST_P(MixedChainCalls, ConvertOnlyWhereTheModelChanges) {
     testing::FakeHost host;
     const ChainCase& c = GetParam();
-    for (size_t s = 0; s < c.types.size(); ++s) stageTable.stages[s].type = c.types[s];
-    chainState.stageCount = static_cast<int32_t>(c.types.size());
+    for (size_t s = 0; s < c.types.size(); ++s) staticPluginState.stageTable.stages[s].type = c.types[s];
+    staticPluginState.chain.stageCount = static_cast<int32_t>(c.types.size());
     testing::TestFrame frame(5, 3, 8);
     frame.FillPattern();
     ASSERT_EQ(host.Process(frame.record), 1);
@@ -131,13 +131,13 @@ TEST(MixedChain, YcStagesApplyTheirOwnBlocksInChainOrder) {
     int32_t second[16] = {};
     second[7] = 128;  // Y(gamm)
     second[14] = 64;  // Cr(con-)
-    std::copy(first, first + 16, stageTable.stages[0].tracks);
-    stageTable.stages[0].type = kStageYcbcr;
-    stageTable.stages[1].type = kStageRgb;
-    std::copy(second, second + 16, stageTable.stages[2].tracks);
-    stageTable.stages[2].type = kStageYcbcr;
-    ReloadChain(&host.record);
-    ASSERT_EQ(chainState.stageCount, 3);
+    std::copy(first, first + 16, staticPluginState.stageTable.stages[0].tracks);
+    staticPluginState.stageTable.stages[0].type = kStageYcbcr;
+    staticPluginState.stageTable.stages[1].type = kStageRgb;
+    std::copy(second, second + 16, staticPluginState.stageTable.stages[2].tracks);
+    staticPluginState.stageTable.stages[2].type = kStageYcbcr;
+    ReloadChain(staticPluginState, &host.record);
+    ASSERT_EQ(staticPluginState.chain.stageCount, 3);
 
     testing::TestFrame frame(6, 4, 9);
     frame.FillPattern(7);
@@ -161,11 +161,11 @@ TEST(MixedChain, YcStagesApplyTheirOwnBlocksInChainOrder) {
 // CMYK then YCbCr: the frame goes YC -> RGB24 -> CMYK32 -> RGB24 -> YC around the CMYK stage.
 TEST(MixedChain, CmykThenYcCarriesTheInkChangeIntoTheHostBuffer) {
     testing::FakeHost host;
-    stageTable.stages[0].type = kStageCmyk;
-    stageTable.stages[0].tracks[4] = 40;  // M(off)
-    stageTable.stages[1].type = kStageYcbcr;
-    stageTable.stages[1].tracks[2] = -3;  // Y(offs)
-    chainState.stageCount = 2;
+    staticPluginState.stageTable.stages[0].type = kStageCmyk;
+    staticPluginState.stageTable.stages[0].tracks[4] = 40;  // M(off)
+    staticPluginState.stageTable.stages[1].type = kStageYcbcr;
+    staticPluginState.stageTable.stages[1].tracks[2] = -3;  // Y(offs)
+    staticPluginState.chain.stageCount = 2;
 
     testing::TestFrame frame(4, 3, 6);
     frame.FillPattern(3);
@@ -173,8 +173,8 @@ TEST(MixedChain, CmykThenYcCarriesTheInkChangeIntoTheHostBuffer) {
     host.Process(frame.record);
 
     uint8_t cmykBlock[1024];
-    BuildCmykCurves(stageTable.stages[0].tracks, cmykBlock);
-    const YcBlock ycBlock = BuildYc(stageTable.stages[1].tracks);
+    BuildCmykCurves(staticPluginState.stageTable.stages[0].tracks, cmykBlock);
+    const YcBlock ycBlock = BuildYc(staticPluginState.stageTable.stages[1].tracks);
     int changedByInk = 0;
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 6; ++x) {

@@ -149,19 +149,19 @@ TEST(CmykCurves, OutOfRangeTracksActAsTheRangeEnds) {
 TEST(CmykCurves, ExtremeStoredTracksGiveRangeEndBlocksThroughBuildCurves) {
     testing::FakeHost host;
     for (int32_t s = 0; s < 2; ++s) {
-        stageTable.stages[s].type = kStageCmyk;
-        for (int32_t& t : stageTable.stages[s].tracks)
+        staticPluginState.stageTable.stages[s].type = kStageCmyk;
+        for (int32_t& t : staticPluginState.stageTable.stages[s].tracks)
             t = s == 0 ? std::numeric_limits<int32_t>::max() : std::numeric_limits<int32_t>::min();
     }
-    chainState.stageCount = 2;
-    BuildCurves();
-    ASSERT_TRUE(curveSet.built);
+    staticPluginState.chain.stageCount = 2;
+    BuildCurves(staticPluginState);
+    ASSERT_TRUE(staticPluginState.curves.built);
     for (int32_t s = 0; s < 2; ++s) {
         int32_t ends[16];
         for (int32_t& t : ends) t = s == 0 ? 256 : -256;
         std::array<uint8_t, 1024> want{};
         BuildCmykCurves(ends, want.data());
-        EXPECT_EQ(0, std::memcmp(curveSet.cmykCurves + s * kCmykBlockEntries, want.data(), 1024))
+        EXPECT_EQ(0, std::memcmp(staticPluginState.curves.cmykCurves + s * kCmykBlockEntries, want.data(), 1024))
             << "block " << s;
     }
 }

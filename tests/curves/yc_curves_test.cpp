@@ -241,15 +241,15 @@ TEST(YcCurves, ExtremeStoredTracksGiveSaneBlocksThroughBuildCurves) {
     const int32_t extremes[2] = {std::numeric_limits<int32_t>::max(),
                                  std::numeric_limits<int32_t>::min()};
     for (int32_t s = 0; s < 2; ++s) {
-        stageTable.stages[s].type = kStageYcbcr;
-        for (int32_t& t : stageTable.stages[s].tracks) t = extremes[s];
+        staticPluginState.stageTable.stages[s].type = kStageYcbcr;
+        for (int32_t& t : staticPluginState.stageTable.stages[s].tracks) t = extremes[s];
     }
-    chainState.stageCount = 2;
-    BuildCurves();
-    ASSERT_TRUE(curveSet.built);
+    staticPluginState.chain.stageCount = 2;
+    BuildCurves(staticPluginState);
+    ASSERT_TRUE(staticPluginState.curves.built);
     for (int32_t s = 0; s < 2; ++s) {
-        const Block got(curveSet.ycCurves + s * kYcBlockEntries,
-                        curveSet.ycCurves + (s + 1) * kYcBlockEntries);
+        const Block got(staticPluginState.curves.ycCurves + s * kYcBlockEntries,
+                        staticPluginState.curves.ycCurves + (s + 1) * kYcBlockEntries);
         EXPECT_EQ(got, Build(RangeEnds(s == 0))) << "block " << s;
         ExpectSane(got);
     }

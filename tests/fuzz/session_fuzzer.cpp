@@ -6,12 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "colour/curve_set.h"
-#include "colour/frame_pipeline.h"
 #include "fuzz_host.h"
+#include "host/chain_operations.h"
+#include "host/plugin_state.h"
 #include "platform/win32_standin.h"
-#include "stages/stage_table.h"
-#include "window/configuration_window.h"
 
 using namespace tonalith;
 using tonalith::fuzz::FuzzHost;
@@ -26,17 +24,17 @@ constexpr uint32_t kWmCommand = 273;
 [[noreturn]] void Violated() { __builtin_trap(); }
 
 void CheckChain(bool blockIsOurs) {
-    if (chainState.stageCount < 1 || chainState.stageCount > kMaxStages) Violated();
-    if (chainState.currentStage < 0 || chainState.currentStage >= chainState.stageCount) Violated();
+    if (staticPluginState.chain.stageCount < 1 || staticPluginState.chain.stageCount > kMaxStages) Violated();
+    if (staticPluginState.chain.currentStage < 0 || staticPluginState.chain.currentStage >= staticPluginState.chain.stageCount) Violated();
     if (!blockIsOurs) return;
-    for (int32_t k = chainState.stageCount; k < kMaxStages; ++k)
-        for (int32_t t : stageTable.stages[k].tracks)
+    for (int32_t k = staticPluginState.chain.stageCount; k < kMaxStages; ++k)
+        for (int32_t t : staticPluginState.stageTable.stages[k].tracks)
             if (t != 0) Violated();
 }
 
 // The model limits the sliders are narrowed to.
 void CheckCurrentStageLimits() {
-    const StageRecord& stage = stageTable.stages[chainState.currentStage];
+    const StageRecord& stage = staticPluginState.stageTable.stages[staticPluginState.chain.currentStage];
     const int32_t* t = stage.tracks;
     if (stage.type == kStageHsv) {
         if (t[9] < 0 || t[10] < 0 || t[10] > 180 || t[11] < 0 || t[11] > 180) Violated();
@@ -48,25 +46,25 @@ void CheckCurrentStageLimits() {
 }
 
 void CheckHsvElements() {
-    if (!curveSet.built) return;
+    if (!staticPluginState.curves.built) return;
     // Blocks are a function of their tracks: scan each distinct set of HSV blocks once.
     static int32_t checkedCount = -1;
     static int32_t checkedTracks[10][16];
-    if (checkedCount == curveSet.blockCount[kStageHsv] &&
-        std::memcmp(checkedTracks, curveSet.blockTracks[kStageHsv], sizeof(checkedTracks)) == 0)
+    if (checkedCount == staticPluginState.curves.blockCount[kStageHsv] &&
+        std::memcmp(checkedTracks, staticPluginState.curves.blockTracks[kStageHsv], sizeof(checkedTracks)) == 0)
         return;
-    checkedCount = curveSet.blockCount[kStageHsv];
-    std::memcpy(checkedTracks, curveSet.blockTracks[kStageHsv], sizeof(checkedTracks));
-    const size_t n = static_cast<size_t>(curveSet.blockCount[kStageHsv]);
+    checkedCount = staticPluginState.curves.blockCount[kStageHsv];
+    std::memcpy(checkedTracks, staticPluginState.curves.blockTracks[kStageHsv], sizeof(checkedTracks));
+    const size_t n = static_cast<size_t>(staticPluginState.curves.blockCount[kStageHsv]);
     for (size_t i = 0; i < n * kHueBlockEntries; ++i)
-        if (curveSet.hueCurves[i] < 0 || curveSet.hueCurves[i] > 1023) Violated();
+        if (staticPluginState.curves.hueCurves[i] < 0 || staticPluginState.curves.hueCurves[i] > 1023) Violated();
     for (size_t i = 0; i < n * kSaturationBlockEntries; ++i)
-        if (curveSet.saturationCurves[i] < 0 || curveSet.saturationCurves[i] > 1023) Violated();
+        if (staticPluginState.curves.saturationCurves[i] < 0 || staticPluginState.curves.saturationCurves[i] > 1023) Violated();
 }
 
 // Every applier of a frame walks a curve set built for the chain as it stands.
 void CheckWalk(const char*, int32_t block) {
-    if (block >= 0 && !CurvesMatchChain()) Violated();
+    if (block >= 0 && !CurvesMatchChain(staticPluginState)) Violated();
 }
 
 int32_t HostRangeTrack(Reader& in, int track) {
@@ -91,14 +89,11 @@ void RunFrame(FuzzHost& host, Reader& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzHost& host = FuzzHost::Get();
     // Each input is a fresh session of a freshly loaded plug-in.
-    DestroyConfigurationWindow();
+    ResetPlugin(staticPluginState);
     standin::Reset();
-    FreeCurves();
-    ResetStageChain();
-    lastFileTag = 0;
     host = FuzzHost{};
     host.Connect();
-    pipelineTrace = CheckWalk;
+    staticPluginState.pipelineTrace = CheckWalk;
     // The conversion tables are static and every FilterInit rebuilds the same values: build them
     // once per process, or the fuzzer would spend its time there.
     static const bool tablesBuilt = host.record.initCallback(&host.record) == 1;
@@ -169,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 host.record.exitCallback(&host.record);
                 break;
             default:
-                if (host.fileTag != lastFileTag) blockIsOurs = true;  // this frame reloads
+                if (host.fileTag != staticPluginState.lastFileTag) blockIsOurs = true;  // this frame reloads
                 RunFrame(host, in);
                 break;
         }
@@ -177,6 +172,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     RunFrame(host, in);
     host.record.exitCallback(&host.record);
-    DestroyConfigurationWindow();
+    ForgetControls(staticPluginState.window);
     return 0;
 }

@@ -32,7 +32,7 @@ TEST(FilterTable, DescribesTheFilter) {
     EXPECT_STREQ(t->checkNames[0], "(lower),(upper)\x82\xcc\x93\xaf\x8a\xfa");
     EXPECT_EQ(t->checkDefaults[0], 1);
     EXPECT_EQ(t->extraDataSize, 680);
-    EXPECT_EQ(t->extraData, static_cast<void*>(&stageTable));
+    EXPECT_EQ(t->extraData, static_cast<void*>(&staticPluginState.stageTable));
     EXPECT_NE(t->information, nullptr);
     EXPECT_EQ(std::string(t->information).rfind("Tonalith", 0), 0u);
     EXPECT_NE(t->processCallback, nullptr);
@@ -80,7 +80,7 @@ TEST(FilterTable, ByteLayoutOn32Bit) {
               reinterpret_cast<uintptr_t>(t->processCallback));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(ReadAt<void*>(t, 64)),
               reinterpret_cast<uintptr_t>(t->windowProcedure));
-    EXPECT_EQ(ReadAt<void*>(t, 76), static_cast<void*>(&stageTable));
+    EXPECT_EQ(ReadAt<void*>(t, 76), static_cast<void*>(&staticPluginState.stageTable));
     EXPECT_EQ(ReadAt<int32_t>(t, 80), 680);
     EXPECT_EQ(ReadAt<const char*>(t, 84), t->information);
     for (size_t offset : {68u, 72u, 88u, 92u, 96u, 100u, 104u}) EXPECT_EQ(ReadAt<int32_t>(t, offset), 0);
@@ -98,28 +98,28 @@ TEST(Callbacks, InitExitUpdateReturnOne) {
 TEST(Callbacks, ExitForgetsTheCurveSetAndALaterUpdateRebuildsIt) {
     testing::FakeHost host;
     host.Update();
-    ASSERT_TRUE(curveSet.built);
+    ASSERT_TRUE(staticPluginState.curves.built);
     host.record.exitCallback(&host.record);
-    EXPECT_FALSE(curveSet.built);
-    EXPECT_EQ(curveSet.rgbCurves, nullptr);
-    EXPECT_EQ(curveSet.saturationCurves, nullptr);
+    EXPECT_FALSE(staticPluginState.curves.built);
+    EXPECT_EQ(staticPluginState.curves.rgbCurves, nullptr);
+    EXPECT_EQ(staticPluginState.curves.saturationCurves, nullptr);
     // A second exit frees nothing twice; a later update builds from nothing.
     host.record.exitCallback(&host.record);
     host.Update();
-    EXPECT_TRUE(curveSet.built);
-    EXPECT_TRUE(CurvesMatchChain());
+    EXPECT_TRUE(staticPluginState.curves.built);
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 TEST(Callbacks, UpdateStoresTheHostsTracksIntoTheCurrentStage) {
     testing::FakeHost host;
-    chainState.stageCount = 3;
-    chainState.currentStage = 1;
+    staticPluginState.chain.stageCount = 3;
+    staticPluginState.chain.currentStage = 1;
     host.checkValues[0] = 0;
     for (int i = 0; i < 16; ++i) host.trackValues[i] = i * 3 - 20;
     host.Update();
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(stageTable.stages[1].tracks[i], host.trackValues[i]) << i;
-        EXPECT_EQ(stageTable.stages[0].tracks[i], 0);
+        EXPECT_EQ(staticPluginState.stageTable.stages[1].tracks[i], host.trackValues[i]) << i;
+        EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[i], 0);
     }
     // Clamping always tells the host once, even when nothing changed.
     EXPECT_GE(host.CallsStartingWith("RefreshTracks").size(), 1u);

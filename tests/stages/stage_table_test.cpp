@@ -17,30 +17,30 @@ protected:
     void MakeChain(std::initializer_list<int32_t> types) {
         int32_t k = 0;
         for (int32_t type : types) {
-            stageTable.stages[k].type = type;
-            stageTable.stages[k].tracks[0] = k + 1;
+            staticPluginState.stageTable.stages[k].type = type;
+            staticPluginState.stageTable.stages[k].tracks[0] = k + 1;
             ++k;
         }
-        ReloadChain(&host.record);
+        ReloadChain(staticPluginState, &host.record);
         host.ClearCalls();
     }
     void ExpectHostShowsStage(int32_t index) {
         for (int i = 0; i < 16; ++i)
-            EXPECT_EQ(host.trackValues[i], stageTable.stages[index].tracks[i]) << "track " << i;
+            EXPECT_EQ(host.trackValues[i], staticPluginState.stageTable.stages[index].tracks[i]) << "track " << i;
     }
     void ExpectRecordsPastTheChainAreZero() {
-        for (int32_t k = chainState.stageCount; k < kMaxStages; ++k)
-            for (int32_t track : stageTable.stages[k].tracks) EXPECT_EQ(track, 0) << "record " << k;
+        for (int32_t k = staticPluginState.chain.stageCount; k < kMaxStages; ++k)
+            for (int32_t track : staticPluginState.stageTable.stages[k].tracks) EXPECT_EQ(track, 0) << "record " << k;
     }
 };
 
 TEST_F(StageChain, LoadTimeState) {
-    EXPECT_EQ(chainState.stageCount, 10);
-    EXPECT_EQ(chainState.currentStage, 0);
-    EXPECT_EQ(chainState.linkedStage, -1);
-    EXPECT_EQ(chainState.linkedType, -1);
-    EXPECT_NE(chainState.curvesDirty, 0);
-    for (const StageRecord& r : stageTable.stages) {
+    EXPECT_EQ(staticPluginState.chain.stageCount, 10);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 0);
+    EXPECT_EQ(staticPluginState.chain.linkedStage, -1);
+    EXPECT_EQ(staticPluginState.chain.linkedType, -1);
+    EXPECT_NE(staticPluginState.chain.curvesDirty, 0);
+    for (const StageRecord& r : staticPluginState.stageTable.stages) {
         EXPECT_EQ(r.type, 0);
         for (int32_t t : r.tracks) EXPECT_EQ(t, 0);
     }
@@ -58,8 +58,8 @@ class CountUsed : public StageChain, public ::testing::WithParamInterface<CountC
 
 TEST_P(CountUsed, CountsUpToTheLastUsedRecord) {
     const CountCase& c = GetParam();
-    if (c.record >= 0) stageTable.stages[c.record].tracks[c.track] = c.value;
-    EXPECT_EQ(CountUsedStages(), c.expected);
+    if (c.record >= 0) staticPluginState.stageTable.stages[c.record].tracks[c.track] = c.value;
+    EXPECT_EQ(CountUsedStages(staticPluginState.stageTable), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,49 +74,49 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StageChain, CountIgnoresTypeAndWrappingSums) {
-    stageTable.stages[7].type = kStageHsv;  // type alone does not make a stage used
-    EXPECT_EQ(CountUsedStages(), 1);
+    staticPluginState.stageTable.stages[7].type = kStageHsv;  // type alone does not make a stage used
+    EXPECT_EQ(CountUsedStages(staticPluginState.stageTable), 1);
     // Tracks whose absolute values sum to 2^32 still make the record count.
-    stageTable.stages[3].tracks[0] = INT_MIN;
-    stageTable.stages[3].tracks[1] = INT_MIN;
-    EXPECT_EQ(CountUsedStages(), 4);
+    staticPluginState.stageTable.stages[3].tracks[0] = INT_MIN;
+    staticPluginState.stageTable.stages[3].tracks[1] = INT_MIN;
+    EXPECT_EQ(CountUsedStages(staticPluginState.stageTable), 4);
 }
 
 TEST_F(StageChain, ReloadCountsMakesStageZeroCurrentAndHandsItsTracks) {
-    stageTable.stages[0].tracks[2] = 17;
-    stageTable.stages[4].tracks[9] = -3;
-    chainState.currentStage = 3;
-    ReloadChain(&host.record);
-    EXPECT_EQ(chainState.stageCount, 5);
-    EXPECT_EQ(chainState.currentStage, 0);
+    staticPluginState.stageTable.stages[0].tracks[2] = 17;
+    staticPluginState.stageTable.stages[4].tracks[9] = -3;
+    staticPluginState.chain.currentStage = 3;
+    ReloadChain(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 5);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 0);
     ExpectHostShowsStage(0);
     EXPECT_EQ(host.CallsStartingWith("RefreshTracks").size(), 1u);
-    EXPECT_TRUE(CurvesMatchChain());
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 TEST_F(StageChain, AllZeroLastHsvStageDropsOutAndComesBackAsRgb) {
-    stageTable.stages[0].tracks[0] = 5;
-    stageTable.stages[1].type = kStageHsv;  // all-zero tracks
-    ReloadChain(&host.record);
-    EXPECT_EQ(chainState.stageCount, 1);
-    AddStage(&host.record);
-    EXPECT_EQ(chainState.stageCount, 2);
-    EXPECT_EQ(chainState.currentStage, 1);
-    EXPECT_EQ(stageTable.stages[1].type, kStageRgb);
+    staticPluginState.stageTable.stages[0].tracks[0] = 5;
+    staticPluginState.stageTable.stages[1].type = kStageHsv;  // all-zero tracks
+    ReloadChain(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 1);
+    AddStage(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 2);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 1);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].type, kStageRgb);
     for (int32_t v : host.trackValues) EXPECT_EQ(v, 0);
-    EXPECT_TRUE(CurvesMatchChain());
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 TEST_F(StageChain, AddAtTenChangesNothingAndRebuildsNothing) {
     MakeChain({0, 1, 2, 3, 0, 1, 2, 3, 0, 1});
-    ASSERT_EQ(chainState.stageCount, 10);
-    const uint8_t* rgbBefore = curveSet.rgbCurves;
-    chainState.currentStage = 4;
-    AddStage(&host.record);
-    EXPECT_EQ(chainState.stageCount, 10);
-    EXPECT_EQ(chainState.currentStage, 4);
+    ASSERT_EQ(staticPluginState.chain.stageCount, 10);
+    const uint8_t* rgbBefore = staticPluginState.curves.rgbCurves;
+    staticPluginState.chain.currentStage = 4;
+    AddStage(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 10);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 4);
     EXPECT_TRUE(host.calls.empty());
-    EXPECT_EQ(curveSet.rgbCurves, rgbBefore);
+    EXPECT_EQ(staticPluginState.curves.rgbCurves, rgbBefore);
 }
 
 struct DeleteCase {
@@ -131,17 +131,17 @@ class Delete : public StageChain, public ::testing::WithParamInterface<DeleteCas
 TEST_P(Delete, ShiftsRecordsAndSelectsTheStageBefore) {
     const DeleteCase& c = GetParam();
     MakeChain({kStageRgb, kStageHsv, kStageCmyk});
-    chainState.currentStage = c.deleted;
-    DeleteCurrentStage(&host.record);
-    EXPECT_EQ(chainState.stageCount, 2);
-    EXPECT_EQ(chainState.currentStage, c.currentAfter);
+    staticPluginState.chain.currentStage = c.deleted;
+    DeleteCurrentStage(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 2);
+    EXPECT_EQ(staticPluginState.chain.currentStage, c.currentAfter);
     for (size_t k = 0; k < c.trackZeroAfter.size(); ++k)
-        EXPECT_EQ(stageTable.stages[k].tracks[0], c.trackZeroAfter[k]) << k;
+        EXPECT_EQ(staticPluginState.stageTable.stages[k].tracks[0], c.trackZeroAfter[k]) << k;
     // The freed last record is cleared, type included.
-    EXPECT_EQ(stageTable.stages[2].type, 0);
+    EXPECT_EQ(staticPluginState.stageTable.stages[2].type, 0);
     ExpectRecordsPastTheChainAreZero();
     ExpectHostShowsStage(c.currentAfter);
-    EXPECT_TRUE(CurvesMatchChain());
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Delete,
@@ -152,54 +152,54 @@ INSTANTIATE_TEST_SUITE_P(Table, Delete,
 
 TEST_F(StageChain, DeletingTheOnlyStageDoesNothing) {
     MakeChain({kStageHsv});
-    DeleteCurrentStage(&host.record);
-    EXPECT_EQ(chainState.stageCount, 1);
-    EXPECT_EQ(stageTable.stages[0].type, kStageHsv);
-    EXPECT_EQ(stageTable.stages[0].tracks[0], 1);
+    DeleteCurrentStage(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 1);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].type, kStageHsv);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[0], 1);
     EXPECT_TRUE(host.calls.empty());
 }
 
 TEST_F(StageChain, DeleteMovesTheTypesWithTheirRecords) {
     MakeChain({kStageRgb, kStageHsv, kStageCmyk});
-    chainState.currentStage = 1;
-    DeleteCurrentStage(&host.record);
-    EXPECT_EQ(stageTable.stages[0].type, kStageRgb);
-    EXPECT_EQ(stageTable.stages[1].type, kStageCmyk);
+    staticPluginState.chain.currentStage = 1;
+    DeleteCurrentStage(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].type, kStageRgb);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].type, kStageCmyk);
 }
 
 TEST_F(StageChain, ResetKeepsModelAndCountUntilTheNextReload) {
     MakeChain({kStageRgb, kStageYcbcr});
-    chainState.currentStage = 1;
+    staticPluginState.chain.currentStage = 1;
     host.trackValues.fill(9);
-    ResetCurrentStage(&host.record);
-    EXPECT_EQ(stageTable.stages[1].type, kStageYcbcr);
-    for (int32_t t : stageTable.stages[1].tracks) EXPECT_EQ(t, 0);
+    ResetCurrentStage(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].type, kStageYcbcr);
+    for (int32_t t : staticPluginState.stageTable.stages[1].tracks) EXPECT_EQ(t, 0);
     for (int32_t v : host.trackValues) EXPECT_EQ(v, 0);
     EXPECT_EQ(host.calls, std::vector<std::string>{"RefreshTracks"});
-    EXPECT_EQ(chainState.stageCount, 2);
-    ReloadChain(&host.record);
-    EXPECT_EQ(chainState.stageCount, 1);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 2);
+    ReloadChain(staticPluginState, &host.record);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 1);
 }
 
 TEST_F(StageChain, SelectLoadsTracksAndRebuildsNothing) {
     MakeChain({kStageRgb, kStageCmyk, kStageHsv});
-    const uint8_t* cmykBefore = curveSet.cmykCurves;
-    SelectStage(&host.record, 2);
-    EXPECT_EQ(chainState.currentStage, 2);
+    const uint8_t* cmykBefore = staticPluginState.curves.cmykCurves;
+    SelectStage(staticPluginState, &host.record, 2);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 2);
     ExpectHostShowsStage(2);
     EXPECT_EQ(host.CallsStartingWith("RefreshTracks").size(), 1u);
-    EXPECT_EQ(curveSet.cmykCurves, cmykBefore);
+    EXPECT_EQ(staticPluginState.curves.cmykCurves, cmykBefore);
 }
 
 TEST_F(StageChain, SetStageTypeKeepsTracksAndRebuildsForTheNewModel) {
     MakeChain({kStageRgb, kStageRgb});
-    chainState.currentStage = 1;
-    LoadTracksToHost(&host.record);
-    SetStageType(&host.record, kStageHsv);
-    EXPECT_EQ(stageTable.stages[1].type, kStageHsv);
-    EXPECT_EQ(stageTable.stages[1].tracks[0], 2);
-    EXPECT_TRUE(CurvesMatchChain());
-    EXPECT_NE(curveSet.saturationCurves, nullptr);
+    staticPluginState.chain.currentStage = 1;
+    LoadTracksToHost(staticPluginState, &host.record);
+    SetStageType(staticPluginState, &host.record, kStageHsv);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].type, kStageHsv);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].tracks[0], 2);
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
+    EXPECT_NE(staticPluginState.curves.saturationCurves, nullptr);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ using testing::FakeHost;
 
 // A chain whose current stage 0 has the given model.
 struct LinkFixture {
-    explicit LinkFixture(int32_t type) { stageTable.stages[0].type = type; }
+    explicit LinkFixture(int32_t type) { staticPluginState.stageTable.stages[0].type = type; }
     FakeHost host;
 };
 
@@ -31,12 +31,12 @@ class TrackClamp : public ::testing::TestWithParam<ClampCase> {};
 TEST_P(TrackClamp, NarrowsToTheModelAndStoresTheResult) {
     const ClampCase& c = GetParam();
     FakeHost host;
-    stageTable.stages[0].type = c.type;
+    staticPluginState.stageTable.stages[0].type = c.type;
     host.checkValues[0] = 0;  // the links stay out of it
     host.trackValues[c.track] = c.value;
     EXPECT_EQ(host.Update(), 1);
     EXPECT_EQ(host.trackValues[c.track], c.expected);
-    EXPECT_EQ(stageTable.stages[0].tracks[c.track], c.expected);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[c.track], c.expected);
     ASSERT_FALSE(host.refreshedTracks.empty());
     EXPECT_EQ(host.refreshedTracks.front()[c.track], c.expected);
 }
@@ -109,12 +109,12 @@ TEST_P(LinkedPairs, UpperFollowsLowerAndLowerFollowsUpper) {
     f.host.trackValues[c.upper] = 40;
     f.host.Update();
     EXPECT_EQ(f.host.trackValues[c.lower], 40);
-    EXPECT_EQ(stageTable.stages[0].tracks[c.lower], 40);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[c.lower], 40);
 
     f.host.trackValues[c.lower] = -20;
     f.host.Update();
     EXPECT_EQ(f.host.trackValues[c.upper], -20);
-    EXPECT_EQ(stageTable.stages[0].tracks[c.upper], -20);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[c.upper], -20);
     EXPECT_EQ(f.host.refreshedTracks.back()[c.upper], -20);
 }
 
@@ -161,15 +161,15 @@ TEST(RangeLinks, WhenBothMovedTheLowerWins) {
 
 TEST(RangeLinks, ANewStageTakesTheUpperValueOnTheFirstUpdate) {
     LinkFixture f(kStageRgb);
-    stageTable.stages[1].tracks[6] = 10;  // G(lower)
-    stageTable.stages[1].tracks[7] = 30;  // G(upper)
+    staticPluginState.stageTable.stages[1].tracks[6] = 10;  // G(lower)
+    staticPluginState.stageTable.stages[1].tracks[7] = 30;  // G(upper)
     f.host.Update();                      // links armed on stage 0
-    SelectStage(&f.host.record, 1);
+    SelectStage(staticPluginState, &f.host.record, 1);
     EXPECT_EQ(f.host.trackValues[6], 10);
     f.host.Update();
     EXPECT_EQ(f.host.trackValues[6], 30);
     EXPECT_EQ(f.host.trackValues[7], 30);
-    EXPECT_EQ(stageTable.stages[1].tracks[6], 30);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].tracks[6], 30);
 }
 
 TEST(RangeLinks, AModelChangeRearmsOnTheSameStage) {
@@ -181,9 +181,9 @@ TEST(RangeLinks, AModelChangeRearmsOnTheSameStage) {
     f.host.trackValues[6] = 50;
     f.host.Update();
     EXPECT_EQ(f.host.trackValues[5], 8);
-    SetStageType(&f.host.record, kStageCmyk);
+    SetStageType(staticPluginState, &f.host.record, kStageCmyk);
     EXPECT_EQ(f.host.trackValues[5], 50);
-    EXPECT_EQ(stageTable.stages[0].tracks[5], 50);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[5], 50);
 }
 
 struct BoxOffCase {
@@ -228,7 +228,7 @@ TEST(RangeLinks, FollowTheHostsArrayWhenItMoves) {
     moved[2] = 40;  // R(upper) moved on the new array
     const std::array<int32_t, 16> old = f.host.trackValues;
     f.host.record.trackValues = moved.data();
-    ClampAndLinkTracks(&f.host.record);
+    ClampAndLinkTracks(staticPluginState, &f.host.record);
     EXPECT_EQ(moved[1], 40);
     EXPECT_EQ(moved[2], 40);
     EXPECT_EQ(f.host.trackValues, old);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "colour/frame_pipeline.h"
+#include "host/frame_pipeline.h"
 #include "fake_host.h"
 #include "platform/win32_standin.h"
 #include "stages/stage_table.h"
@@ -37,8 +37,8 @@ protected:
     // Chain of the given models, each stage's track 0 set to 10 * (index + 1) so it counts.
     void StoreChain(const std::vector<int32_t>& types) {
         for (size_t k = 0; k < types.size(); ++k) {
-            stageTable.stages[k].type = types[k];
-            stageTable.stages[k].tracks[0] = static_cast<int32_t>(10 * (k + 1));
+            staticPluginState.stageTable.stages[k].type = types[k];
+            staticPluginState.stageTable.stages[k].tracks[0] = static_cast<int32_t>(10 * (k + 1));
         }
     }
     int32_t Init() { return host.Window(kHostMsgInit); }
@@ -79,9 +79,9 @@ TEST_F(ConfigurationWindow, InitWithAnEmptyTableShowsOneRgbStage) {
     EXPECT_EQ(Selector().entries, (std::vector<std::string>{kRgb, kYc, kCmyk, kHsv}));
     EXPECT_EQ(Selector().selection, 0);
     EXPECT_EQ(Labels(), kRgbLabels);
-    EXPECT_EQ(chainState.stageCount, 1);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 1);
     // The frame pipeline then compares against the file open at creation.
-    EXPECT_EQ(lastFileTag, 42);
+    EXPECT_EQ(staticPluginState.lastFileTag, 42);
 }
 
 TEST_F(ConfigurationWindow, CreatesEveryControlInPlace) {
@@ -132,7 +132,7 @@ TEST_F(ConfigurationWindow, CreatesEveryControlInPlace) {
 
 TEST_F(ConfigurationWindow, InitShowsTheStoredChainAndItsFirstStage) {
     StoreChain({kStageCmyk, kStageRgb, kStageHsv});
-    stageTable.stages[0].tracks[5] = -33;
+    staticPluginState.stageTable.stages[0].tracks[5] = -33;
     Init();
     EXPECT_EQ(List().entries, (std::vector<std::string>{kCmyk, kRgb, kHsv}));
     EXPECT_EQ(List().selection, 0);
@@ -172,7 +172,7 @@ TEST_F(ConfigurationWindow, AddAppendsAnRgbStageUpToTen) {
     EXPECT_EQ(Click(kAddId), 0);
     EXPECT_EQ(List().entries.size(), 10u);
     EXPECT_EQ(List().selection, 9);
-    EXPECT_EQ(chainState.stageCount, 10);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 10);
     EXPECT_TRUE(host.calls.empty());
 }
 
@@ -196,11 +196,11 @@ TEST_P(DeleteStage, SelectsTheStageBeforeTheDeletedOne) {
     EXPECT_EQ(List().entries, c.entries);
     EXPECT_EQ(List().selection, c.newSelection);
     EXPECT_TRUE(List().redraw);
-    EXPECT_EQ(Selector().selection, stageTable.stages[c.newSelection].type);
+    EXPECT_EQ(Selector().selection, staticPluginState.stageTable.stages[c.newSelection].type);
     EXPECT_EQ(Labels(), c.labels);
     EXPECT_EQ(host.trackValues[0], c.sliderTrack0);
-    EXPECT_EQ(stageTable.stages[2].type, 0);
-    EXPECT_EQ(stageTable.stages[2].tracks[0], 0);
+    EXPECT_EQ(staticPluginState.stageTable.stages[2].type, 0);
+    EXPECT_EQ(staticPluginState.stageTable.stages[2].tracks[0], 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -217,26 +217,26 @@ TEST_F(ConfigurationWindow, DeleteTheOnlyStageDoesNothing) {
     EXPECT_EQ(Click(kDeleteId), 0);
     EXPECT_EQ(List().entries, std::vector<std::string>{kHsv});
     EXPECT_EQ(List().selection, 0);
-    EXPECT_EQ(stageTable.stages[0].type, kStageHsv);
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].type, kStageHsv);
     EXPECT_TRUE(host.calls.empty());
 }
 
 TEST_F(ConfigurationWindow, ResetZeroesTheSlidersAndKeepsTheModel) {
     StoreChain({kStageRgb, kStageCmyk});
-    stageTable.stages[1].tracks[7] = 55;
+    staticPluginState.stageTable.stages[1].tracks[7] = 55;
     Init();
     UserSelectsStage(1);
     EXPECT_EQ(host.trackValues[7], 55);
 
     EXPECT_EQ(Click(kResetId), host.queryRedrawResult);
     EXPECT_EQ(host.refreshedTracks.back(), (std::array<int32_t, 16>{}));
-    EXPECT_EQ(stageTable.stages[1].type, kStageCmyk);
-    EXPECT_EQ(stageTable.stages[1].tracks[7], 0);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].type, kStageCmyk);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].tracks[7], 0);
     EXPECT_EQ(List().entries, (std::vector<std::string>{kRgb, kCmyk}));
     EXPECT_EQ(List().selection, 1);
     EXPECT_EQ(Selector().selection, kStageCmyk);
     EXPECT_EQ(Labels(), kCmykLabels);
-    EXPECT_EQ(chainState.stageCount, 2);  // only the next reload drops the now empty stage
+    EXPECT_EQ(staticPluginState.chain.stageCount, 2);  // only the next reload drops the now empty stage
 }
 
 TEST_F(ConfigurationWindow, ChoosingHsvChangesTheStageInPlace) {
@@ -246,7 +246,7 @@ TEST_F(ConfigurationWindow, ChoosingHsvChangesTheStageInPlace) {
     UserSelectsStage(2);
     host.trackValues[10] = 200;  // B(off) under RGB: in range
     host.Update();
-    ASSERT_EQ(stageTable.stages[2].tracks[10], 200);
+    ASSERT_EQ(staticPluginState.stageTable.stages[2].tracks[10], 200);
 
     host.ClearCalls();
     EXPECT_EQ(UserChoosesModel(kStageHsv), host.queryRedrawResult);
@@ -256,33 +256,33 @@ TEST_F(ConfigurationWindow, ChoosingHsvChangesTheStageInPlace) {
     EXPECT_EQ(Labels(), kHsvLabels);
     ASSERT_FALSE(host.refreshedTracks.empty());
     EXPECT_EQ(host.refreshedTracks.back()[10], 180);  // H(width) limit, back on the slider
-    EXPECT_EQ(stageTable.stages[2].tracks[10], 180);
-    EXPECT_EQ(stageTable.stages[2].type, kStageHsv);
+    EXPECT_EQ(staticPluginState.stageTable.stages[2].tracks[10], 180);
+    EXPECT_EQ(staticPluginState.stageTable.stages[2].type, kStageHsv);
     // With the box on, HSV's two links each tell the host once more.
     EXPECT_EQ(host.CallsStartingWith("RefreshTracks").size(), 3u);
 }
 
 TEST_F(ConfigurationWindow, ChoosingAModelInTheMiddleKeepsTheOtherEntries) {
     StoreChain({kStageRgb, kStageRgb, kStageRgb});
-    stageTable.stages[1].tracks[0] = 300;  // fine for HSV, beyond RGB's limit
-    stageTable.stages[1].type = kStageHsv;
+    staticPluginState.stageTable.stages[1].tracks[0] = 300;  // fine for HSV, beyond RGB's limit
+    staticPluginState.stageTable.stages[1].type = kStageHsv;
     Init();
     UserSelectsStage(1);
     EXPECT_EQ(host.trackValues[0], 300);
     EXPECT_EQ(UserChoosesModel(kStageRgb), host.queryRedrawResult);
     EXPECT_EQ(List().entries, (std::vector<std::string>{kRgb, kRgb, kRgb}));
     EXPECT_EQ(List().selection, 1);
-    EXPECT_EQ(stageTable.stages[1].tracks[0], 256);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].tracks[0], 256);
     EXPECT_EQ(host.trackValues[0], 256);
 }
 
 TEST_F(ConfigurationWindow, SelectingAStageLoadsItsTracksAndLabels) {
     StoreChain({kStageRgb, kStageYcbcr, kStageHsv});
-    stageTable.stages[2].tracks[11] = 90;
+    staticPluginState.stageTable.stages[2].tracks[11] = 90;
     Init();
     host.ClearCalls();
     EXPECT_EQ(UserSelectsStage(2), 0);
-    EXPECT_EQ(chainState.currentStage, 2);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 2);
     EXPECT_EQ(List().selection, 2);
     EXPECT_EQ(Selector().selection, kStageHsv);
     EXPECT_EQ(Labels(), kHsvLabels);
@@ -298,9 +298,9 @@ TEST_F(ConfigurationWindow, NoSelectionChangesNothing) {
     host.ClearCalls();
 
     EXPECT_EQ(UserSelectsStage(-1), 0);
-    EXPECT_EQ(chainState.currentStage, 1);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 1);
     EXPECT_EQ(UserChoosesModel(-1), 0);
-    EXPECT_EQ(stageTable.stages[1].type, kStageYcbcr);
+    EXPECT_EQ(staticPluginState.stageTable.stages[1].type, kStageYcbcr);
     EXPECT_EQ(List().entries, (std::vector<std::string>{kRgb, kYc}));
     EXPECT_EQ(Labels(), kYcLabels);
     EXPECT_TRUE(host.calls.empty());
@@ -316,7 +316,7 @@ TEST_F(ConfigurationWindow, OtherNotificationsAndMessagesReturnZeroAndChangeNoth
     for (const auto& [code, id] : commands) EXPECT_EQ(host.Command(code, id), 0) << code << "/" << id;
     for (uint32_t message : {0x0001u, 0x000Fu, 1124u, 1126u, 1128u})
         EXPECT_EQ(host.Window(message), 0) << message;
-    EXPECT_EQ(chainState.stageCount, 2);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 2);
     EXPECT_EQ(List().entries, (std::vector<std::string>{kRgb, kYc}));
     EXPECT_TRUE(host.calls.empty());
 }
@@ -354,12 +354,12 @@ TEST_F(ConfigurationWindow, DestroyDeletesTheFontAndLaterStepsLeaveTheControlsAl
     TestFrame frame(4, 2, 4);
     frame.FillPattern();
     host.Process(frame.record);
-    EXPECT_EQ(chainState.currentStage, 0);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 0);
     EXPECT_EQ(Click(kAddId), 0);
-    EXPECT_EQ(chainState.stageCount, 3);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 3);
     EXPECT_EQ(host.Command(1, kListId), 0);
     EXPECT_EQ(host.Command(1, kSelectorId), 0);
-    EXPECT_EQ(stageTable.stages[2].type, kStageRgb);
+    EXPECT_EQ(staticPluginState.stageTable.stages[2].type, kStageRgb);
     EXPECT_EQ(standin::MessagesToMissingWindows(), 0);
 
     // A later init builds everything anew, around the chain as stored.
@@ -389,7 +389,7 @@ TEST_F(ConfigurationWindow, FailedCreationsLoseOnlyTheVisibleEffect) {
     EXPECT_TRUE(standin::Children(parent).empty());
     EXPECT_EQ(host.trackValues[0], 10);
     EXPECT_EQ(Click(kAddId), 0);
-    EXPECT_EQ(chainState.stageCount, 3);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 3);
     EXPECT_EQ(Click(kDeleteId), host.queryRedrawResult);
     EXPECT_EQ(host.Window(0x0002), 0);
     EXPECT_EQ(standin::MessagesToMissingWindows(), 0);

@@ -32,8 +32,8 @@ protected:
     // Sets the chain without the reload step, as a host that rewrote the block would.
     void SetChain(std::initializer_list<int32_t> types) {
         int32_t k = 0;
-        for (int32_t type : types) stageTable.stages[k++].type = type;
-        chainState.stageCount = k;
+        for (int32_t type : types) staticPluginState.stageTable.stages[k++].type = type;
+        staticPluginState.chain.stageCount = k;
     }
     Calls RunFrame() {
         host.ClearCalls();
@@ -61,10 +61,10 @@ TEST_F(Pipeline, YcbcrOnlyChainNeverLeavesTheHostBuffer) {
 
 TEST_F(Pipeline, FirstFrameBuildsTheCurvesAndClearsTheDirtyWord) {
     SetChain({kStageRgb});
-    ASSERT_FALSE(curveSet.built);
+    ASSERT_FALSE(staticPluginState.curves.built);
     RunFrame();
-    EXPECT_TRUE(curveSet.built);
-    EXPECT_EQ(chainState.curvesDirty, 0);
+    EXPECT_TRUE(staticPluginState.curves.built);
+    EXPECT_EQ(staticPluginState.chain.curvesDirty, 0);
 }
 
 TEST_F(Pipeline, AllZeroRgbStageGoesThroughTheHostsEightBitRgb) {
@@ -83,7 +83,7 @@ TEST_F(Pipeline, AllZeroRgbStageGoesThroughTheHostsEightBitRgb) {
 
 TEST_F(Pipeline, RowTailsAreTouchedOnlyByTheHostConversions) {
     SetChain({kStageRgb});
-    stageTable.stages[0].tracks[0] = 40;  // R(off) +40
+    staticPluginState.stageTable.stages[0].tracks[0] = 40;  // R(off) +40
     const std::vector<YcPixel> before = frame.pixels;
     RunFrame();
     int32_t changedImage = 0;
@@ -104,27 +104,27 @@ TEST_F(Pipeline, RowTailsAreTouchedOnlyByTheHostConversions) {
 }
 
 TEST_F(Pipeline, ChangedFileTagReloadsTheChainBeforeTheFrame) {
-    stageTable.stages[0].tracks[0] = 3;
-    stageTable.stages[1].tracks[0] = 4;
+    staticPluginState.stageTable.stages[0].tracks[0] = 3;
+    staticPluginState.stageTable.stages[1].tracks[0] = 4;
     RunFrame();
-    chainState.currentStage = 1;
+    staticPluginState.chain.currentStage = 1;
     // The host loads another project: new block, new tag.
-    stageTable = StageTable{};
-    stageTable.stages[0].type = kStageYcbcr;
-    stageTable.stages[2].tracks[5] = 9;
+    staticPluginState.stageTable = StageTable{};
+    staticPluginState.stageTable.stages[0].type = kStageYcbcr;
+    staticPluginState.stageTable.stages[2].tracks[5] = 9;
     host.fileTag = 77;
     host.ClearCalls();
     host.Process(frame.record);
-    EXPECT_EQ(chainState.stageCount, 3);
-    EXPECT_EQ(chainState.currentStage, 0);
+    EXPECT_EQ(staticPluginState.chain.stageCount, 3);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 0);
     EXPECT_EQ(host.calls.front(), "GetFileInfo");
     EXPECT_EQ(host.CallsStartingWith("RefreshTracks").size(), 1u);
     EXPECT_EQ(host.FrameCalls(), (Calls{"ApplyYcCurves#0", "YcToRgb", "ApplyRgbCurves#0",
                                         "ApplyRgbCurves#1", "RgbToYc"}));
     // Same tag again: no reload.
-    chainState.currentStage = 2;
+    staticPluginState.chain.currentStage = 2;
     RunFrame();
-    EXPECT_EQ(chainState.currentStage, 2);
+    EXPECT_EQ(staticPluginState.chain.currentStage, 2);
 }
 
 // Asking for the current frame inside a frame is how the plug-in tells a host that it left the
@@ -141,7 +141,7 @@ TEST_F(Pipeline, OnlyAFrameLeftAsItCameAsksForTheCurrentFrame) {
         {"negative width", -1, 8, true},
     };
     SetChain({kStageRgb, kStageHsv});
-    stageTable.stages[0].tracks[0] = 40;
+    staticPluginState.stageTable.stages[0].tracks[0] = 40;
     for (const Case& c : cases) {
         frame.FillPattern();
         before_ = frame.pixels;
@@ -160,7 +160,7 @@ TEST_F(Pipeline, BlockRewrittenWithoutANewTagIsRebuiltBeforeTheWalk) {
     SetChain({kStageYcbcr, kStageHsv, kStageYcbcr});
     EXPECT_EQ(RunFrame(), (Calls{"ApplyYcCurves#0", "YcToHsv", "ApplyHsvCurves#0", "HsvToYc",
                                  "ApplyYcCurves#1"}));
-    EXPECT_TRUE(CurvesMatchChain());
+    EXPECT_TRUE(CurvesMatchChain(staticPluginState));
 }
 
 TEST_F(Pipeline, ProcessAfterExitRebuilds) {
@@ -182,7 +182,7 @@ class UnusableGeometry : public Pipeline, public ::testing::WithParamInterface<G
 TEST_P(UnusableGeometry, FrameIsLeftUntouched) {
     const GeometryCase& g = GetParam();
     SetChain({kStageRgb, kStageHsv});
-    stageTable.stages[0].tracks[0] = 50;
+    staticPluginState.stageTable.stages[0].tracks[0] = 50;
     frame.record.width = g.width;
     frame.record.height = g.height;
     frame.record.rowPitch = g.rowPitch;
@@ -218,17 +218,17 @@ TEST_F(Pipeline, NoPixelsAtAllIsFine) {
 // whole-frame passes: YcToHsv over the frame, each stage's applier, HsvToYc.
 TEST_F(Pipeline, HsvRunsGiveTheSamePixelsAsWholeFramePasses) {
     const int32_t types[] = {kStageHsv, 7, kStageHsv, kStageYcbcr, kStageHsv};
-    for (int s = 0; s < 5; ++s) stageTable.stages[s].type = types[s];
-    stageTable.stages[0].tracks[0] = 90;    // H(offs)
-    stageTable.stages[0].tracks[8] = 128;   // S(con2)
-    stageTable.stages[0].tracks[10] = 60;   // H(width)
-    stageTable.stages[2].tracks[4] = 20;    // S(offs)
-    stageTable.stages[2].tracks[13] = 30;   // V(con)
-    stageTable.stages[3].tracks[2] = 12;    // Y(offs)
-    stageTable.stages[4].tracks[1] = 200;   // H(degree)
-    stageTable.stages[4].tracks[3] = 40;    // H(upper)
-    chainState.stageCount = 5;
-    BuildCurves();
+    for (int s = 0; s < 5; ++s) staticPluginState.stageTable.stages[s].type = types[s];
+    staticPluginState.stageTable.stages[0].tracks[0] = 90;    // H(offs)
+    staticPluginState.stageTable.stages[0].tracks[8] = 128;   // S(con2)
+    staticPluginState.stageTable.stages[0].tracks[10] = 60;   // H(width)
+    staticPluginState.stageTable.stages[2].tracks[4] = 20;    // S(offs)
+    staticPluginState.stageTable.stages[2].tracks[13] = 30;   // V(con)
+    staticPluginState.stageTable.stages[3].tracks[2] = 12;    // Y(offs)
+    staticPluginState.stageTable.stages[4].tracks[1] = 200;   // H(degree)
+    staticPluginState.stageTable.stages[4].tracks[3] = 40;    // H(upper)
+    staticPluginState.chain.stageCount = 5;
+    BuildCurves(staticPluginState);
 
     std::vector<YcPixel> expected = frame.pixels;
     FrameRecord whole = frame.record;
@@ -238,13 +238,13 @@ TEST_F(Pipeline, HsvRunsGiveTheSamePixelsAsWholeFramePasses) {
     const auto hsvPasses = [&](std::initializer_list<size_t> blocks) {
         YcToHsv(hsv.data(), whole.pixels, whole.height, whole.width, skip);
         for (size_t m : blocks)
-            ApplyHsvCurves(whole, hsv.data(), curveSet.hueCurves + m * kHueBlockEntries,
-                           curveSet.saturationCurves + m * kSaturationBlockEntries,
-                           curveSet.valueCurves + m * kValueBlockEntries);
+            ApplyHsvCurves(whole, hsv.data(), staticPluginState.curves.hueCurves + m * kHueBlockEntries,
+                           staticPluginState.curves.saturationCurves + m * kSaturationBlockEntries,
+                           staticPluginState.curves.valueCurves + m * kValueBlockEntries);
         HsvToYc(whole.pixels, hsv.data(), whole.height, whole.width, skip);
     };
     hsvPasses({0, 1});
-    ApplyYcCurves(whole, curveSet.ycCurves);
+    ApplyYcCurves(whole, staticPluginState.curves.ycCurves);
     hsvPasses({2});
 
     EXPECT_EQ(RunFrame(), (Calls{"YcToHsv", "ApplyHsvCurves#0", "ApplyHsvCurves#1", "HsvToYc",
@@ -329,38 +329,38 @@ TEST(Appliers, RgbAndCmykMapEachByteThroughItsOwnColumnAndSkipTails) {
 
 TEST(CurveSetBuild, BlocksFollowTheChainPerModel) {
     testing::FakeHost host;
-    stageTable.stages[0].type = kStageYcbcr;
-    stageTable.stages[1].type = kStageRgb;
-    stageTable.stages[1].tracks[0] = 10;
-    stageTable.stages[2].type = kStageYcbcr;
-    stageTable.stages[3].type = kStageRgb;
-    stageTable.stages[3].tracks[5] = -10;
-    chainState.stageCount = 4;
-    BuildCurves();
-    ASSERT_TRUE(CurvesMatchChain());
+    staticPluginState.stageTable.stages[0].type = kStageYcbcr;
+    staticPluginState.stageTable.stages[1].type = kStageRgb;
+    staticPluginState.stageTable.stages[1].tracks[0] = 10;
+    staticPluginState.stageTable.stages[2].type = kStageYcbcr;
+    staticPluginState.stageTable.stages[3].type = kStageRgb;
+    staticPluginState.stageTable.stages[3].tracks[5] = -10;
+    staticPluginState.chain.stageCount = 4;
+    BuildCurves(staticPluginState);
+    ASSERT_TRUE(CurvesMatchChain(staticPluginState));
     uint8_t expected[768];
-    BuildRgbCurves(stageTable.stages[1].tracks, expected);
-    EXPECT_EQ(0, std::memcmp(curveSet.rgbCurves, expected, 768));
-    BuildRgbCurves(stageTable.stages[3].tracks, expected);
-    EXPECT_EQ(0, std::memcmp(curveSet.rgbCurves + 768, expected, 768));
+    BuildRgbCurves(staticPluginState.stageTable.stages[1].tracks, expected);
+    EXPECT_EQ(0, std::memcmp(staticPluginState.curves.rgbCurves, expected, 768));
+    BuildRgbCurves(staticPluginState.stageTable.stages[3].tracks, expected);
+    EXPECT_EQ(0, std::memcmp(staticPluginState.curves.rgbCurves + 768, expected, 768));
 }
 
 TEST(CurveSetBuild, StoredTracksOutOfRangeAreClampedForTheBuilderOnly) {
     testing::FakeHost host;
-    stageTable.stages[0].tracks[1] = INT_MAX;  // R(lower)
-    stageTable.stages[0].tracks[2] = INT_MAX;  // R(upper)
-    stageTable.stages[0].tracks[3] = INT_MIN;  // R(gamm)
-    chainState.stageCount = 1;
-    BuildCurves();
-    ASSERT_TRUE(curveSet.built);
+    staticPluginState.stageTable.stages[0].tracks[1] = INT_MAX;  // R(lower)
+    staticPluginState.stageTable.stages[0].tracks[2] = INT_MAX;  // R(upper)
+    staticPluginState.stageTable.stages[0].tracks[3] = INT_MIN;  // R(gamm)
+    staticPluginState.chain.stageCount = 1;
+    BuildCurves(staticPluginState);
+    ASSERT_TRUE(staticPluginState.curves.built);
     int32_t clamped[16] = {};
     clamped[1] = 256;
     clamped[2] = 256;
     clamped[3] = -256;
     uint8_t expected[768];
     BuildRgbCurves(clamped, expected);
-    EXPECT_EQ(0, std::memcmp(curveSet.rgbCurves, expected, 768));
-    EXPECT_EQ(stageTable.stages[0].tracks[1], INT_MAX);  // the stored block is never changed
+    EXPECT_EQ(0, std::memcmp(staticPluginState.curves.rgbCurves, expected, 768));
+    EXPECT_EQ(staticPluginState.stageTable.stages[0].tracks[1], INT_MAX);  // the stored block is never changed
 }
 
 }  // namespace

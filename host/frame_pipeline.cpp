@@ -1,5 +1,5 @@
-// FilterProcess: one frame through the chain, converting only where the model changes.
-#include "colour/frame_pipeline.h"
+// One frame through the chain, converting only where the model changes.
+#include "host/frame_pipeline.h"
 
 #include <cstddef>
 #include <limits>
@@ -8,21 +8,22 @@
 #include "colour/appliers.h"
 #include "colour/converters.h"
 #include "colour/curve_set.h"
+#include "colour/hsv_run.h"
+#include "host/chain_operations.h"
+#include "host/plugin_state.h"
 #include "stages/stage_table.h"
 
 namespace tonalith {
 
-int32_t lastFileTag = 0;
-PipelineTraceFunction pipelineTrace = nullptr;
-
 namespace {
 
-void Trace(const char* step, int32_t block = -1) {
-    if (pipelineTrace != nullptr) pipelineTrace(step, block);
-}
-
-// Where the frame's current version lives, numbered like StageType.
-enum WorkingSpace : int32_t { kSpaceRgb24 = 0, kSpaceYc = 1, kSpaceCmyk32 = 2 };
+// Where the frame's current version lives. ConvertTo takes a stage's type as the space to reach,
+// so each space is defined by the model whose stages work in it.
+enum WorkingSpace : int32_t {
+    kSpaceRgb24 = kStageRgb,
+    kSpaceYc = kStageYcbcr,
+    kSpaceCmyk32 = kStageCmyk,
+};
 
 struct WorkingBuffers {
     Rgb24* rgb = nullptr;
@@ -46,8 +47,11 @@ constexpr const char* kApplierNames[kStageTypeCount] = {"ApplyRgbCurves", "Apply
 
 class Walk {
 public:
-    Walk(FilterTable* filter, const FrameRecord& frame, const WorkingBuffers& buffers)
-        : host_(*filter->hostFunctions), frame_(frame), buffers_(buffers),
+    Walk(PluginState& state, FilterTable* filter, const FrameRecord& frame,
+         const WorkingBuffers& buffers)
+        : curves_(state.curves), stages_(state.stageTable.stages),
+          stageCount_(state.chain.stageCount), trace_(state.pipelineTrace),
+          host_(*filter->hostFunctions), frame_(frame), buffers_(buffers),
           count_(frame.rowPitch * frame.height), skip_(frame.rowPitch - frame.width) {}
 
     // Moves the frame from `space_` to `target` (RGB24, YC or CMYK32) by the only routes there
@@ -80,12 +84,12 @@ public:
     }
 
     void Run() {
-        const uint8_t* rgb = curveSet.rgbCurves;
-        const int16_t* yc = curveSet.ycCurves;
-        const uint8_t* cmyk = curveSet.cmykCurves;
+        const uint8_t* rgb = curves_.rgbCurves;
+        const int16_t* yc = curves_.ycCurves;
+        const uint8_t* cmyk = curves_.cmykCurves;
         int32_t blockIndex[kStageTypeCount] = {};
-        for (int32_t s = 0; s < chainState.stageCount; ++s) {
-            const int32_t type = stageTable.stages[s].type;
+        for (int32_t s = 0; s < stageCount_; ++s) {
+            const int32_t type = stages_[s].type;
             if (!IsKnownStageType(type)) continue;  // the build skipped it too
             if (type == kStageHsv) {
                 s = RunHsvStages(s, blockIndex[kStageHsv]);
@@ -121,8 +125,8 @@ public:
         const int32_t firstBlock = blockIndex;
         int32_t last = first;
         Trace("YcToHsv");
-        for (int32_t s = first; s < chainState.stageCount; ++s) {
-            const int32_t type = stageTable.stages[s].type;
+        for (int32_t s = first; s < stageCount_; ++s) {
+            const int32_t type = stages_[s].type;
             if (type == kStageHsv) {
                 Trace(kApplierNames[kStageHsv], blockIndex++);
                 last = s;
@@ -132,6 +136,12 @@ public:
         }
         Trace("HsvToYc");
 
+        // The run fused into two look-ups a pixel (the same pixels); step by step, row by row,
+        // when memory for its tables is short.
+        if (const HsvRunTables* fused = PreparedHsvRun(curves_, firstBlock, blockIndex - firstBlock)) {
+            ApplyHsvRun(frame_, *fused);
+            return last;
+        }
         FrameRecord row = frame_;
         row.height = 1;
         row.rowPitch = frame_.width;
@@ -141,9 +151,9 @@ public:
             YcToHsv(buffers_.hsvRow, pixels, 1, frame_.width, 0);
             for (int32_t m = firstBlock; m < blockIndex; ++m) {
                 const size_t block = static_cast<size_t>(m);
-                ApplyHsvCurves(row, buffers_.hsvRow, curveSet.hueCurves + block * kHueBlockEntries,
-                               curveSet.saturationCurves + block * kSaturationBlockEntries,
-                               curveSet.valueCurves + block * kValueBlockEntries);
+                ApplyHsvCurves(row, buffers_.hsvRow, curves_.hueCurves + block * kHueBlockEntries,
+                               curves_.saturationCurves + block * kSaturationBlockEntries,
+                               curves_.valueCurves + block * kValueBlockEntries);
             }
             HsvToYc(pixels, buffers_.hsvRow, 1, frame_.width, 0);
         }
@@ -151,6 +161,14 @@ public:
     }
 
 private:
+    void Trace(const char* step, int32_t block = -1) const {
+        if (trace_ != nullptr) trace_(step, block);
+    }
+
+    CurveSet& curves_;
+    const StageRecord* stages_;
+    int32_t stageCount_;
+    PipelineTraceFunction trace_;
     const HostFunctions& host_;
     const FrameRecord& frame_;
     const WorkingBuffers& buffers_;
@@ -162,10 +180,11 @@ private:
 // Only the working buffers the chain's models pass through are allocated: RGB24 for RGB and
 // CMYK stages, CMYK32 for CMYK stages, one row of HSV16 for HSV stages. A YCbCr-only chain
 // needs none.
-bool AllocateWorkingBuffers(const FrameRecord& frame, WorkingBuffers& buffers) {
+bool AllocateWorkingBuffers(const PluginState& state, const FrameRecord& frame,
+                            WorkingBuffers& buffers) {
     bool needRgb = false, needCmyk = false, needHsv = false;
-    for (int32_t s = 0; s < chainState.stageCount; ++s) {
-        const int32_t type = stageTable.stages[s].type;
+    for (int32_t s = 0; s < state.chain.stageCount; ++s) {
+        const int32_t type = state.stageTable.stages[s].type;
         needRgb |= type == kStageRgb || type == kStageCmyk;
         needCmyk |= type == kStageCmyk;
         needHsv |= type == kStageHsv;
@@ -199,37 +218,36 @@ void FreeWorkingBuffers(WorkingBuffers& buffers) {
 
 }  // namespace
 
-int32_t FilterProcess(FilterTable* filter, FrameRecord* frame) {
-    if (chainState.curvesDirty != 0) {
-        BuildCurves();
-        chainState.curvesDirty = 0;
+void ProcessFrame(PluginState& state, FilterTable* filter, FrameRecord* frame) {
+    if (state.chain.curvesDirty != 0) {
+        BuildCurves(state);
+        state.chain.curvesDirty = 0;
     }
 
     FileInfoRecord info = {};
     filter->hostFunctions->getFileInfo(frame->editHandle, frame->frameNumber, &info);
-    if (info.fileTag != lastFileTag) {
-        ReloadChain(filter);
-        lastFileTag = info.fileTag;
+    if (info.fileTag != state.lastFileTag) {
+        ReloadChain(state, filter);
+        state.lastFileTag = info.fileTag;
     }
 
     // The walk must match the curve set: the host may have rewritten the block without a new
     // fileTag, FilterExit may have freed the set, or an earlier build may have failed.
-    if (!CurvesMatchChain()) BuildCurves();
+    if (!CurvesMatchChain(state)) BuildCurves(state);
     bool corrected = false;
-    if (curveSet.built && FrameIsUsable(*frame)) {
+    if (state.curves.built && FrameIsUsable(*frame)) {
         WorkingBuffers buffers;
-        if (AllocateWorkingBuffers(*frame, buffers)) {
-            Walk(filter, *frame, buffers).Run();
+        if (AllocateWorkingBuffers(state, *frame, buffers)) {
+            Walk(state, filter, *frame, buffers).Run();
             corrected = true;
         }
         FreeWorkingBuffers(buffers);
     }
     // A frame left as it came (no curve set or working buffers to be had, or a geometry that
-    // cannot be walked) still returns 1, as hosts expect. The plug-in then asks the host for its
-    // current frame, a harmless query to any host and one it makes in no other case here, so a
-    // host that must not pass such a frame on as corrected (the command-line host) can tell.
+    // cannot be walked) is still a finished call, as hosts expect. The plug-in then asks the host
+    // for its current frame, a harmless query to any host and one it makes in no other case here,
+    // so a host that must not pass such a frame on as corrected (the command-line host) can tell.
     if (!corrected) filter->hostFunctions->getCurrentFrame(frame->editHandle);
-    return 1;
 }
 
 }  // namespace tonalith
