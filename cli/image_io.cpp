@@ -399,3 +399,25 @@ void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::stri
 }
 
 }  // namespace tonalith::cli
+
+namespace tonalith::cli {
+
+std::string EncodePng(const Image& image) {
+    char* data = nullptr;
+    size_t size = 0;
+    std::FILE* memory = open_memstream(&data, &size);
+    if (!memory) throw CliError("out of memory");
+    try {
+        WritePng(memory, image, "the picture");
+    } catch (...) {
+        std::fclose(memory);
+        std::free(data);
+        throw;
+    }
+    std::fclose(memory);
+    std::string png(data, size);
+    std::free(data);
+    return png;
+}
+
+}  // namespace tonalith::cli

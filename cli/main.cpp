@@ -271,7 +271,7 @@ int main(int argc, char** argv) {
 
     GradeServerOptions grade;
     auto* gradeCommand = app.add_subcommand("grade", "grade a picture in the browser: grade PICTURE [CHAIN]");
-    gradeCommand->add_option("picture", grade.picture, "the picture (PNG or JPEG)")->required();
+    gradeCommand->add_option("picture", grade.picture, "the picture or video")->required();
     gradeCommand->add_option("chain", grade.chain, "the chain to start from (JSON or 680-byte block)");
     gradeCommand->add_option("--port", grade.port, "the port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
     gradeCommand->add_option("--plugin", grade.plugin, "the plug-in library (default: next to the executable)");
@@ -327,12 +327,12 @@ int main(int argc, char** argv) {
         if (*convert) return Convert(args, stages, to);
         if (*curves) return Curves(chainPath, stages, output, plugin);
         if (*demo) return Demo(demoFolder, chainPath, plugin, demoPicture);
+        if (*gradeCommand) return RunGradeServer(grade);
         if (*lut) {
             const Named named = ResolveChain(lutOptions.chainPath, lutOptions.stages);
             Warn(named.chain, named.source);
             return RunLut(lutOptions, named.chain, named.source);
         }
-        if (*gradeCommand) return RunGradeServer(grade);
     } catch (const CliError& e) {
         std::fprintf(stderr, "tonalith: %s\n", e.what());
         return kExitFailure;

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <type_traits>
 
 #include "cli/host_conversions.h"
 
@@ -99,6 +100,7 @@ void PluginHost::Load(const std::string& libraryPath, const std::string& path) {
         throw CliError(libraryPath + ": not a Tonalith plug-in: " + problem);
     }
     record_ = *table;
+    ResolveWindowFunctions();
     for (int t = 0; t < 16; ++t) trackValues_[t] = table->trackDefaults ? table->trackDefaults[t] : 0;
     checkValues_[0] = table->checkCount > 0 && table->checkDefaults ? table->checkDefaults[0] : 1;
     functions_.getCurrentFrame = &PluginHost::GetCurrentFrame;
@@ -113,6 +115,20 @@ void PluginHost::Load(const std::string& libraryPath, const std::string& path) {
     record_.instanceHandle = library_;
     record_.initCallback(&record_);
     initialised_ = true;
+}
+
+// All or nothing: a library that lacks one of them offers no windows.
+void PluginHost::ResolveWindowFunctions() {
+    const auto find = [this](auto& function, const char* name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library_, name));
+        return function != nullptr;
+    };
+    WindowFunctions& w = windows_;
+    if (!(find(w.createDialog, "tonalith_win32_create_dialog") && find(w.destroyDialog, "tonalith_win32_destroy_dialog") &&
+          find(w.children, "tonalith_win32_children") && find(w.childById, "tonalith_win32_child_by_id") &&
+          find(w.className, "tonalith_win32_class_name") && find(w.windowText, "tonalith_win32_window_text") &&
+          find(w.sendMessage, "tonalith_win32_send_message") && find(w.userSelect, "tonalith_win32_user_select")))
+        windows_ = {};
 }
 
 PluginHost::~PluginHost() {

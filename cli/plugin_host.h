@@ -56,6 +56,22 @@ public:
     // The chain block as the editor would store it with its project now.
     Block StoredBlock() const;
 
+    // Off Windows the library carries its own Win32 stand-in and exports its windows to a host in
+    // the same process (platform/win32_host_side.h), as USER32 serves the editor: the dialog the
+    // configuration window is created in, and the controls the plug-in put there. Null when this
+    // library offers none of it.
+    struct WindowFunctions {
+        void* (*createDialog)(const char* title, int width, int height);
+        int (*destroyDialog)(void* dialog);
+        int (*children)(void* parent, void** out, int capacity);
+        void* (*childById)(void* parent, intptr_t id);
+        int (*className)(void* window, char* buffer, int size);
+        int (*windowText)(void* window, char* buffer, int size);
+        intptr_t (*sendMessage)(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+        int (*userSelect)(void* window, int index);
+    };
+    const WindowFunctions* Windows() const { return windows_.createDialog ? &windows_ : nullptr; }
+
     // Host services (static because the plug-in calls plain functions).
     static int32_t TONALITH_CALL GetCurrentFrame(void* editHandle);
     static int32_t TONALITH_CALL GetFileInfo(void* editHandle, int32_t frameNumber, FileInfoRecord* info);
@@ -66,6 +82,7 @@ private:
     struct PrivateCopyTag {};
     PluginHost(const std::string& libraryPath, PrivateCopyTag);
     void Load(const std::string& libraryPath, const std::string& openPath);
+    void ResolveWindowFunctions();
 
     std::string libraryPath_;
     bool private_ = false;
@@ -76,6 +93,7 @@ private:
     void* library_ = nullptr;
     FilterTable record_{};
     HostFunctions functions_{};
+    WindowFunctions windows_{};
     std::array<int32_t, 16> trackValues_{};
     std::array<int32_t, 1> checkValues_{};
     int32_t frameNumber_ = 0;

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/band_pool.h"
 #include "cli/sample_kernels.h"
 
 namespace tonalith::cli {
@@ -176,11 +177,6 @@ DownTap DownsampleTap(Siting siting, int k, int lumaCount) {
     return DownTap{at(k), 4, at(k), 0, at(k), 0};
 }
 
-std::pair<int, int> Band(int count, int band, int bands) {
-    return {static_cast<int>(static_cast<int64_t>(count) * band / bands),
-            static_cast<int>(static_cast<int64_t>(count) * (band + 1) / bands)};
-}
-
 // A queue of frame slots between two pipeline stages. Closing it wakes every waiter; Pop then
 // returns null once it is empty.
 template <typename T>
@@ -219,61 +215,9 @@ private:
 
 }  // namespace
 
-// Band 0 runs on the calling thread, band i > 0 on worker i, every frame: each plug-in instance
-// is only ever called from one thread, one call at a time.
-struct FrameCorrector::Pool {
-    explicit Pool(int bands) {
-        for (int band = 1; band < bands; ++band) threads.emplace_back([this, band] { Loop(band); });
-    }
-    ~Pool() {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            quit = true;
-        }
-        start.notify_all();
-        for (auto& thread : threads) thread.join();
-    }
-    void Run(const std::function<void(int)>& job) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            task = &job;
-            pending = static_cast<int>(threads.size());
-            ++generation;
-        }
-        start.notify_all();
-        job(0);
-        std::unique_lock<std::mutex> lock(mutex);
-        done.wait(lock, [&] { return pending == 0; });
-        task = nullptr;
-    }
-    void Loop(int band) {
-        uint64_t seen = 0;
-        for (;;) {
-            const std::function<void(int)>* job;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                start.wait(lock, [&] { return quit || generation != seen; });
-                if (quit) return;
-                seen = generation;
-                job = task;
-            }
-            (*job)(band);
-            std::lock_guard<std::mutex> lock(mutex);
-            if (--pending == 0) done.notify_one();
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable start, done;
-    const std::function<void(int)>* task = nullptr;
-    uint64_t generation = 0;
-    int pending = 0;
-    bool quit = false;
-    std::vector<std::thread> threads;
-};
-
 FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts)
     : header_(header), hosts_(std::move(hosts)) {
-    pool_ = std::make_unique<Pool>(static_cast<int>(hosts_.size()));
+    pool_ = std::make_unique<BandPool>(static_cast<int>(hosts_.size()));
 }
 
 FrameCorrector::~FrameCorrector() = default;

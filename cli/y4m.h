@@ -14,6 +14,8 @@
 
 namespace tonalith::cli {
 
+class BandPool;
+
 struct Y4mHeader {
     int width = 0;
     int height = 0;
@@ -59,13 +61,12 @@ public:
     [[nodiscard]] bool Correct(uint8_t* planes);
 
 private:
-    struct Pool;
     void ToPixels(int band, const uint8_t* planes);
     bool Correct(int band, uint8_t* planes);
     Y4mHeader header_;
     std::vector<PluginHost*> hosts_;
     std::vector<YcPixel> pixels_;  // luma sites, then (subsampled layouts) the chroma sites
-    std::unique_ptr<Pool> pool_;
+    std::unique_ptr<BandPool> pool_;
 };
 
 struct VideoOptions {

@@ -9,7 +9,7 @@ set -euo pipefail
 set_name=${1:-all}
 demo_packages=(
     build-essential cmake ninja-build pkg-config
-    libpng-dev libjpeg62-turbo-dev libtiff-dev liblcms2-dev libexiv2-dev libcli11-dev nlohmann-json3-dev
+    libpng-dev libjpeg62-turbo-dev libtiff-dev liblcms2-dev libcli11-dev nlohmann-json3-dev
     libcpp-httplib-dev
 )
 test_packages=(
@@ -19,11 +19,14 @@ test_packages=(
     qemu-user wine64 xvfb xauth locales fonts-ipafont-gothic
     # tests and benchmarks; ImageMagick, ffmpeg and Ghostscript's ICC profiles are the test's
     # real consumers and fixture makers
-    googletest libgtest-dev libbenchmark-dev imagemagick ffmpeg libgs-common exiv2
+    googletest libgtest-dev libbenchmark-dev imagemagick ffmpeg libgs-common
     # peak memory of a command (GNU time) and private mount namespaces for device-node cases
     time util-linux
     # the LUT exports' readers, run by the tests
     opencolorio-tools
+    # the browser test of `tonalith grade`: Debian's chromium, driven from Node (playwright-core
+    # from npm, below)
+    chromium nodejs
     # checks
     valgrind libc-bin
     # the frei0r filter: its header, and melt to run it in (ffmpeg is above)
@@ -37,12 +40,6 @@ esac
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
-
-# The browser tests of `tonalith grade` (not needed by the demo, which leaves them out). Node
-# comes from the system; playwright-core from npm, into tests/browser/node_modules.
-browser_tests=0
-if [ "$set_name" = all ]; then browser_tests=1; fi
-if ((browser_tests)); then packages+=(chromium nodejs); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -67,7 +64,7 @@ if [ "$set_name" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$
 fi
 
 # playwright-core drives Debian's chromium (no browser download); it needs Node 20 or newer.
-if ((browser_tests)); then
+if [ "$set_name" = all ]; then
     browser_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
     node_major=$(node -p 'process.versions.node.split(".")[0]' 2>/dev/null || echo 0)
     if [ "$node_major" -lt 20 ]; then

@@ -31,19 +31,16 @@ void Ycbcr601ToRgb(int y, int cb, int cr, uint8_t& r, uint8_t& g, uint8_t& b) {
 
 }  // namespace
 
-YcbcrPlanes ToYcbcr601(const Image& image) {
+YcbcrPlanes ToYcbcr601(const uint8_t* rgba, int width, int height) {
     YcbcrPlanes planes;
-    planes.width = image.width;
-    planes.height = image.height;
-    const size_t n = static_cast<size_t>(image.width) * image.height;
+    planes.width = width;
+    planes.height = height;
+    const size_t n = static_cast<size_t>(width) * height;
     planes.y.resize(n);
     planes.cb.resize(n);
     planes.cr.resize(n);
-    const bool grey = image.channels <= 2;
-    const double scale = image.bitDepth == 16 ? 1.0 / 257.0 : 1.0;
     for (size_t i = 0; i < n; ++i) {
-        const uint16_t* px = image.samples.data() + i * image.channels;
-        const double r = px[0] * scale, g = px[grey ? 0 : 1] * scale, b = px[grey ? 0 : 2] * scale;
+        const double r = rgba[4 * i], g = rgba[4 * i + 1], b = rgba[4 * i + 2];
         const double luma = 0.299 * r + 0.587 * g + 0.114 * b;
         planes.y[i] = Clamp8(16 + luma * 219.0 / 255.0);
         planes.cb[i] = Clamp8(128 + (b - luma) / 1.772 * 224.0 / 255.0);

@@ -19,9 +19,8 @@ struct YcbcrPlanes {
 };
 
 // BT.601 limited range (Y 16..235, Cb and Cr 16..240 about 128): what video tools make of an RGB
-// picture by default. Grey pictures are taken as R = G = B; 16-bit samples are scaled to 0..255
-// first; alpha is ignored.
-YcbcrPlanes ToYcbcr601(const Image& image);
+// picture by default. From 8-bit RGBA rows (alpha ignored), as the page is sent its pictures.
+YcbcrPlanes ToYcbcr601(const uint8_t* rgba, int width, int height);
 
 using LevelCounts = std::array<uint32_t, 256>;
 // Pixels per level of Y, Cb and Cr.

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "cli/grade/session.h"
 #include "cli/grade/stage_routes.h"
 #include "cli/plugin_host.h"
+#include "cli/y4m.h"
 
 namespace tonalith::cli {
 
@@ -64,19 +66,21 @@ httplib::Server::Handler Json(GradeSession& session, Action action) {
 }  // namespace
 
 int RunGradeServer(const GradeServerOptions& options) {
+    // Ctrl-C, SIGTERM and SIGHUP reach one thread, which stops the server; every other thread,
+    // the preview's band workers included, is started with them blocked and never sees them. A
+    // browser that goes away while it is sent a picture is no reason to stop.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, stop);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
     Image picture = ReadImage(options.picture);
     Chain chain;
     chain.stages.resize(1);
     if (options.chain) chain = LoadChainFile(*options.chain).chain;
-    GradeSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin, std::move(picture), chain);
+    GradeSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin, std::move(picture), chain,
+                         AvailableCores());
     const std::string token = MakeAccessToken();
-
-    // Ctrl-C and SIGTERM reach one thread, which stops the server; the others never see them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     httplib::Server server;
     server.set_payload_max_length(64 * 1024);
@@ -130,18 +134,25 @@ int RunGradeServer(const GradeServerOptions& options) {
         if (name == body.end() || !name->is_string()) throw BadRequest("\"name\" must be a string");
         return s.Press(name->get<std::string>());
     }));
-    server.Get("/api/preview.png", [&session](const httplib::Request&, httplib::Response& res) {
-        uint64_t version = 0;
-        double cpuMs = 0;
-        const std::string png = session.PreviewPng(version, cpuMs);
-        res.set_header("X-Tonalith-Version", std::to_string(version));
+    // Pictures as raw RGBA rows, drawn straight into a canvas: nothing to encode or decode.
+    const auto sendFrame = [](httplib::Response& res, const RgbaFrame& frame) {
+        res.set_header("X-Tonalith-Width", std::to_string(frame.width));
+        res.set_header("X-Tonalith-Height", std::to_string(frame.height));
+        res.set_header("X-Tonalith-Version", std::to_string(frame.version));
         char timing[64];
-        std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", cpuMs);
+        std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", frame.cpuMs);
         res.set_header("Server-Timing", timing);
-        res.set_content(png, "image/png");
+        res.set_content(frame.rgba, "application/octet-stream");
+    };
+    server.Get("/api/preview.rgba", [&session, sendFrame](const httplib::Request&, httplib::Response& res) {
+        try {
+            sendFrame(res, session.Preview());
+        } catch (const CliError& e) {
+            Refuse(res, 500, e.what());
+        }
     });
-    server.Get("/api/original.png", [&session](const httplib::Request&, httplib::Response& res) {
-        res.set_content(session.OriginalPng(), "image/png");
+    server.Get("/api/original.rgba", [&session, sendFrame](const httplib::Request&, httplib::Response& res) {
+        sendFrame(res, session.Original());
     });
     server.Get("/api/chain.json", [&session](const httplib::Request&, httplib::Response& res) {
         res.set_header("Content-Disposition", "attachment; filename=\"chain.json\"");
@@ -154,23 +165,25 @@ int RunGradeServer(const GradeServerOptions& options) {
 
     RegisterStageRoutes(server, session);
 
-    std::atomic<bool> signalled{false};
+    std::atomic<int> signalled{0};
     std::thread stopper([&server, &stopSignals, &signalled] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        signalled = true;
+        signalled = signal;
         server.stop();
     });
     std::printf("tonalith grade: open http://127.0.0.1:%d/?token=%s\n", port, token.c_str());
     std::printf("(Ctrl-C stops the server)\n");
     std::fflush(stdout);
-    const bool listened = server.listen_after_bind();
+    server.listen_after_bind();
     // Wakes the stopper if the server ended on its own.
-    if (!signalled) pthread_kill(stopper.native_handle(), SIGTERM);
+    const bool stoppedBySignal = signalled != 0;
+    if (!stoppedBySignal) pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
-    if (!listened) throw CliError("the server stopped on an error");
+    if (!stoppedBySignal) throw CliError("the server stopped on an error");
+    // Stopped as asked: the status the signal's own would be, as every command ends on one.
     std::fprintf(stderr, "tonalith grade: stopped\n");
-    return 0;
+    return 128 + signalled;
 }
 
 }  // namespace tonalith::cli

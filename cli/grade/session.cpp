@@ -1,31 +1,26 @@
 #include "cli/grade/session.h"
 
-#include <png.h>
-
-#include <csetjmp>
-#include <ctime>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
-#include <cstdlib>
+#include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "cli/host_conversions.h"
 #include "cli/picture.h"
+// Only the message numbers: the functions are the plug-in's, reached through PluginHost::Windows().
 #include "platform/win32.h"
-#include "platform/win32_standin.h"
 
 namespace tonalith::cli {
 
 namespace {
 
-// The host's two window messages and the window's control ids.
+// The host's message that the window is to be created, and the window's control ids.
 constexpr uint32_t kHostMsgInit = 1127;
 constexpr intptr_t kModelSelectorId = 6000;
 constexpr intptr_t kStageListId = 6001;
 constexpr intptr_t kAddId = 6002;
 constexpr intptr_t kDeleteId = 6003;
 constexpr intptr_t kResetId = 6004;
-
-uintptr_t Command(intptr_t id, unsigned code) { return (static_cast<uintptr_t>(code) << 16) | static_cast<uintptr_t>(id); }
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -34,110 +29,76 @@ std::string Trimmed(std::string text) {
 
 }  // namespace
 
-namespace {
 
-struct PngSink {
-    std::string bytes;
-    jmp_buf jump;
-};
-
-void AppendPng(png_structp png, png_bytep data, png_size_t size) {
-    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    try {
-        sink->bytes.append(reinterpret_cast<const char*>(data), size);
-    } catch (...) {
-        png_error(png, "out of memory");
-    }
-}
-
-void PngFailed(png_structp png, png_const_charp) { longjmp(static_cast<PngSink*>(png_get_error_ptr(png))->jump, 1); }
-void PngQuiet(png_structp, png_const_charp) {}
-
-}  // namespace
-
-std::string EncodePreviewPng(const Image& image) {
-    if (image.bitDepth != 8 || image.channels < 3) return EncodePng(image);
-    // Lossless still, but tuned for time: the preview is made again on every slider move.
-    const size_t rowSamples = static_cast<size_t>(image.width) * image.channels;
-    std::vector<uint8_t> raw(rowSamples * image.height);
-    for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(image.samples[i]);
-    std::vector<png_bytep> rows(image.height);
-    for (int y = 0; y < image.height; ++y) rows[y] = raw.data() + y * rowSamples;
-    PngSink sink;
-    sink.bytes.reserve(raw.size() / 2);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, PngFailed, PngQuiet);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info || setjmp(sink.jump)) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        throw CliError("cannot encode the preview");
-    }
-    png_set_write_fn(png, &sink, AppendPng, nullptr);
-    png_set_compression_level(png, 1);
-    png_set_filter(png, 0, PNG_FILTER_SUB);
-    png_set_IHDR(png, info, image.width, image.height, 8,
-                 image.channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::move(sink.bytes);
-}
-
-std::string EncodePng(const Image& image) {
-    char* data = nullptr;
-    size_t size = 0;
-    std::FILE* memory = open_memstream(&data, &size);
-    if (!memory) throw CliError("out of memory");
-    try {
-        WritePng(memory, image, "preview");
-    } catch (...) {
-        std::fclose(memory);
-        std::free(data);
-        throw;
-    }
-    std::fclose(memory);
-    std::string png(data, size);
-    std::free(data);
-    return png;
-}
-
-GradeSession::GradeSession(const std::string& pluginPath, Image picture, const Chain& chain)
-    : host_(pluginPath), picture_(std::move(picture)) {
-    // The editor's filter dialog, inside which the plug-in creates its controls.
-    dialog_ = CreateWindowExA(0, "DIALOG", "Tonalith", 0, 0, 0, 430, 445, nullptr, nullptr, nullptr, nullptr);
-    if (!dialog_) throw CliError("cannot create the dialog");
+GradeSession::GradeSession(const std::string& pluginPath, Image picture, const Chain& chain, int bands)
+    : host_(pluginPath), windows_(host_.Windows()), pool_(std::max(1, bands)) {
+    if (!windows_)
+        throw CliError(pluginPath + ": this plug-in library offers no configuration window to a host off Windows");
     host_.SetChain(ToBlock(chain));
+    bandHosts_.push_back(&host_);
+    bandChains_.push_back(host_.StoredBlock());
+    for (int band = 1; band < pool_.Bands(); ++band) {
+        privates_.push_back(host_.PrivateInstance());
+        bandHosts_.push_back(privates_.back().get());
+        bandChains_.push_back(host_.StoredBlock());
+    }
+    bandBgr_.resize(bandHosts_.size());
+    OpenWindow();
+    SetPicture(std::move(picture));
+}
+
+GradeSession::~GradeSession() { CloseWindow(); }
+
+// The editor's filter dialog, and the plug-in's window created inside it.
+void GradeSession::OpenWindow() {
+    dialog_ = windows_->createDialog("Tonalith", 430, 445);
+    if (!dialog_) throw CliError("cannot create the dialog");
     host_.WindowMessage(dialog_, kHostMsgInit, 0, 0);
-    originalPng_ = EncodePreviewPng(picture_);
 }
 
-GradeSession::~GradeSession() {
+void GradeSession::CloseWindow() {
+    if (!dialog_) return;
     host_.WindowMessage(dialog_, WM_DESTROY, 0, 0);
-    DestroyWindow(static_cast<HWND>(dialog_));
+    windows_->destroyDialog(dialog_);
+    dialog_ = nullptr;
 }
 
-void* GradeSession::Control(intptr_t id) const {
-    const auto* control = standin::ChildById(static_cast<HWND>(dialog_), id);
-    return control ? control->handle : nullptr;
+void* GradeSession::Control(intptr_t id) const { return windows_->childById(dialog_, id); }
+
+int GradeSession::Selection(intptr_t id, uint32_t message) const {
+    void* control = Control(id);
+    return control ? static_cast<int>(windows_->sendMessage(control, message, 0, 0)) : -1;
+}
+
+// A control's notification, as the dialog passes it to the window procedure.
+void GradeSession::Command(intptr_t id, unsigned code) {
+    const uintptr_t wParam = (static_cast<uintptr_t>(code) << 16) | static_cast<uintptr_t>(id);
+    host_.WindowMessage(dialog_, WM_COMMAND, wParam, reinterpret_cast<intptr_t>(Control(id)));
 }
 
 std::string GradeSession::StateLocked() {
     using nlohmann::json;
-    const auto* list = standin::ChildById(static_cast<HWND>(dialog_), kStageListId);
-    const auto* selector = standin::ChildById(static_cast<HWND>(dialog_), kModelSelectorId);
     const Block block = host_.StoredBlock();
-    const int count = list ? static_cast<int>(list->entries.size()) : 0;
+    void* list = Control(kStageListId);
+    const int count = list ? static_cast<int>(windows_->sendMessage(list, LB_GETCOUNT, 0, 0)) : 0;
     json stages = json::array();
-    for (int s = 0; s < count; ++s) {
+    for (int s = 0; s < count && s < kMaxStages; ++s) {
         int32_t type = 0;
         std::memcpy(&type, block.data() + s * kRecordSize + kTracks * 4, 4);
         stages.push_back({{"model", type}, {"name", ModelName(type)}});
     }
-    const int model = selector ? selector->selection : -1;
+    const int model = Selection(kModelSelectorId, CB_GETCURSEL);
+    // The sliders' labels are the window's static texts, in the order it made them.
     json labels = json::array();
-    for (const auto* control : standin::Children(static_cast<HWND>(dialog_)))
-        if (control->className == "STATIC") labels.push_back(Trimmed(control->text));
+    std::vector<void*> children(static_cast<size_t>(windows_->children(dialog_, nullptr, 0)));
+    children.resize(static_cast<size_t>(windows_->children(dialog_, children.data(), static_cast<int>(children.size()))));
+    char text[256];
+    for (void* child : children) {
+        windows_->className(child, text, sizeof text);
+        if (std::strcmp(text, "STATIC") != 0) continue;
+        windows_->windowText(child, text, sizeof text);
+        labels.push_back(Trimmed(text));
+    }
     json tracks = json::array(), ranges = json::array();
     for (int t = 0; t < kTracks; ++t) {
         tracks.push_back(host_.Tracks()[t]);
@@ -148,13 +109,15 @@ std::string GradeSession::StateLocked() {
     for (int m = 0; m < kModelCount; ++m) models.push_back(ModelName(m));
     return json{{"version", version_},
                 {"stages", stages},
-                {"current", list ? list->selection : -1},
+                {"current", Selection(kStageListId, LB_GETCURSEL)},
                 {"model", model},
                 {"models", models},
                 {"labels", labels},
                 {"tracks", tracks},
                 {"ranges", ranges},
-                {"link", host_.Check() != 0}}
+                {"link", host_.Check() != 0},
+                {"width", picture_.width},
+                {"height", picture_.height}}
         .dump();
 }
 
@@ -186,12 +149,11 @@ std::string GradeSession::SetLink(bool on) {
 
 std::string GradeSession::Select(int stage) {
     std::lock_guard lock(mutex_);
-    const auto* list = standin::ChildById(static_cast<HWND>(dialog_), kStageListId);
-    if (!list || stage < 0 || stage >= static_cast<int>(list->entries.size()))
-        throw BadRequest("no stage " + std::to_string(stage));
-    standin::UserSelect(list->handle, stage);
-    host_.WindowMessage(dialog_, WM_COMMAND, Command(kStageListId, LBN_SELCHANGE),
-                        reinterpret_cast<intptr_t>(list->handle));
+    void* list = Control(kStageListId);
+    const int count = list ? static_cast<int>(windows_->sendMessage(list, LB_GETCOUNT, 0, 0)) : 0;
+    if (stage < 0 || stage >= count) throw BadRequest("no stage " + std::to_string(stage));
+    windows_->userSelect(list, stage);
+    Command(kStageListId, LBN_SELCHANGE);
     ++version_;
     return StateLocked();
 }
@@ -201,9 +163,8 @@ std::string GradeSession::SetModel(int model) {
     if (model < 0 || model >= kModelCount) throw BadRequest("model must be 0..3");
     void* selector = Control(kModelSelectorId);
     if (!selector) throw BadRequest("the window has no model selector");
-    standin::UserSelect(static_cast<HWND>(selector), model);
-    host_.WindowMessage(dialog_, WM_COMMAND, Command(kModelSelectorId, CBN_SELCHANGE),
-                        reinterpret_cast<intptr_t>(selector));
+    windows_->userSelect(selector, model);
+    Command(kModelSelectorId, CBN_SELCHANGE);
     ++version_;
     return StateLocked();
 }
@@ -215,46 +176,156 @@ std::string GradeSession::Press(const std::string& button) {
     else if (button == "delete") id = kDeleteId;
     else if (button == "reset") id = kResetId;
     else throw BadRequest("no button \"" + button + "\" (add, delete, reset)");
-    host_.WindowMessage(dialog_, WM_COMMAND, Command(id, BN_CLICKED), reinterpret_cast<intptr_t>(Control(id)));
+    Command(id, BN_CLICKED);
     ++version_;
     return StateLocked();
 }
 
+std::string GradeSession::OpenChain(const std::string& bytes) {
+    Chain chain;
+    try {
+        chain = ParseChainBytes(bytes, "the chain file").chain;
+    } catch (const CliError& e) {
+        throw BadRequest(e.what());
+    }
+    std::lock_guard lock(mutex_);
+    CloseWindow();
+    host_.SetChain(ToBlock(chain));
+    OpenWindow();
+    ++version_;
+    return StateLocked();
+}
+
+void GradeSession::SetPicture(Image picture) {
+    const size_t n = static_cast<size_t>(picture.width) * picture.height;
+    const int channels = picture.channels;
+    const auto sample = [&](size_t i, int c) { return picture.samples[i * channels + (channels <= 2 ? 0 : c)]; };
+    // As `tonalith apply` brings a picture in.
+    std::vector<YcPixel> source = ImageToYc(picture);
+    // What the page shows as "before": the picture itself, to 8 bits.
+    std::string original(n * 4, '\0');
+    const int shift = picture.bitDepth == 8 ? 0 : 8;
+    for (size_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 3; ++c) original[4 * i + c] = static_cast<char>(sample(i, c) >> shift);
+        original[4 * i + 3] = static_cast<char>(picture.HasAlpha() ? picture.samples[i * channels + channels - 1] >> shift : 255);
+    }
+    std::lock_guard lock(mutex_);
+    picture_ = std::move(picture);
+    source_ = std::move(source);
+    work_.resize(source_.size());
+    originalRgba_ = std::move(original);
+    pictureVersion_ = ++version_;
+}
+
 namespace {
 
-double ThreadCpuMs() {
+double ProcessCpuMs() {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 }  // namespace
 
-std::string GradeSession::PreviewPng(uint64_t& version, double& cpuMs) {
-    const double start = ThreadCpuMs();
-    const std::shared_ptr<const Image> graded = Graded(version);
-    std::string png = EncodePreviewPng(*graded);
-    cpuMs = ThreadCpuMs() - start;
-    return png;
-}
-
-std::shared_ptr<const Image> GradeSession::Graded(uint64_t& version) {
-    std::lock_guard lock(mutex_);
-    if (!graded_ || gradedVersion_ != version_) {
-        auto graded = std::make_shared<Image>(picture_);
-        ApplyToImage(host_, *graded);
-        graded_ = std::move(graded);
-        gradedVersion_ = version_;
+// The rows of one band from the plug-in's scale to RGBA: 8-bit pictures through the host's
+// YcToRgb, as `tonalith apply` writes them; 16-bit ones to their top 8 bits, for the screen.
+void GradeSession::ToRgba(int band, const std::vector<YcPixel>& pixels, std::string& rgba) {
+    const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
+    const size_t first = static_cast<size_t>(r0) * picture_.width;
+    const size_t count = static_cast<size_t>(r1 - r0) * picture_.width;
+    const int channels = picture_.channels;
+    uint8_t* out = reinterpret_cast<uint8_t*>(rgba.data()) + first * 4;
+    const auto alpha = [&](size_t i) -> uint8_t {
+        if (!picture_.HasAlpha()) return 255;
+        const uint16_t a = picture_.samples[i * channels + channels - 1];
+        return static_cast<uint8_t>(picture_.bitDepth == 8 ? a : a >> 8);
+    };
+    if (picture_.bitDepth == 8) {
+        auto& bgr = bandBgr_[static_cast<size_t>(band)];
+        bgr.resize(count * 3);
+        HostYcToRgb(bgr.data(), pixels.data() + first, static_cast<int32_t>(count));
+        for (size_t i = 0; i < count; ++i) {
+            out[4 * i] = bgr[3 * i + 2];
+            out[4 * i + 1] = bgr[3 * i + 1];
+            out[4 * i + 2] = bgr[3 * i];
+            out[4 * i + 3] = alpha(first + i);
+        }
+        return;
     }
-    version = gradedVersion_;
-    return graded_;
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t r, g, b;
+        YcToRgb16(pixels[first + i], r, g, b);
+        out[4 * i] = static_cast<uint8_t>(r >> 8);
+        out[4 * i + 1] = static_cast<uint8_t>(g >> 8);
+        out[4 * i + 2] = static_cast<uint8_t>(b >> 8);
+        out[4 * i + 3] = alpha(first + i);
+    }
 }
 
-std::string GradeSession::ChainJson() {
+RgbaFrame GradeSession::Preview() {
+    const double start = ProcessCpuMs();
+    std::lock_guard lock(mutex_);
+    RgbaFrame frame{picture_.width, picture_.height, version_, 0, std::string(source_.size() * 4, '\0')};
+    // The other instances take the dialog's chain up before they run: each builds its curve set
+    // in its own band's call, in parallel with the others.
+    const Block chain = host_.StoredBlock();
+    for (size_t b = 1; b < bandHosts_.size(); ++b)
+        if (bandChains_[b] != chain) {
+            bandHosts_[b]->SetChain(chain);
+            bandChains_[b] = chain;
+        }
+    std::vector<char> corrected(bandHosts_.size(), 0);
+    pool_.Run([&](int band) {
+        const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
+        const size_t first = static_cast<size_t>(r0) * picture_.width;
+        const size_t count = static_cast<size_t>(r1 - r0) * picture_.width;
+        std::copy_n(source_.data() + first, count, work_.data() + first);
+        corrected[static_cast<size_t>(band)] =
+            r1 == r0 || bandHosts_[static_cast<size_t>(band)]->Process(work_.data() + first, picture_.width, r1 - r0,
+                                                                       picture_.width);
+        ToRgba(band, work_, frame.rgba);
+    });
+    if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
+        throw CliError("the plug-in could not correct the picture (it could not get its working memory)");
+    frame.cpuMs = ProcessCpuMs() - start;
+    lastPreview_ = std::make_shared<const RgbaFrame>(frame);
+    return frame;
+}
+
+std::shared_ptr<const RgbaFrame> GradeSession::LastPreview() {
+    {
+        std::lock_guard lock(mutex_);
+        if (lastPreview_ && lastPreview_->version == version_) return lastPreview_;
+    }
+    Preview();
+    std::lock_guard lock(mutex_);
+    return lastPreview_;
+}
+
+uint64_t GradeSession::PictureVersion() {
+    std::lock_guard lock(mutex_);
+    return pictureVersion_;
+}
+
+RgbaFrame GradeSession::Original() {
+    std::lock_guard lock(mutex_);
+    return {picture_.width, picture_.height, version_, 0, originalRgba_};
+}
+
+Image GradeSession::Graded() {
+    std::lock_guard lock(mutex_);
+    Image graded = picture_;
+    ApplyToImage(host_, graded);
+    return graded;
+}
+
+Chain GradeSession::CurrentChain() {
     std::lock_guard lock(mutex_);
     const Block block = host_.StoredBlock();
-    return ChainToJson(FromBlock(block.data(), block.size(), "the page's chain"), "the page's chain");
+    return FromBlock(block.data(), block.size(), "the page's chain");
 }
+
+std::string GradeSession::ChainJson() { return ChainToJson(CurrentChain(), "the page's chain"); }
 
 std::string GradeSession::ChainBlock() {
     std::lock_guard lock(mutex_);

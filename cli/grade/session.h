@@ -2,14 +2,17 @@
 // inside a dialog of ours, and the picture. Every change goes through the plug-in's own callbacks
 // (FilterUpdate for the sliders and the link box, the window procedure for the list, the model
 // selector and the buttons), so clamping and links are the plug-in's. Safe to share between
-// threads: one lock around the plug-in instance.
+// threads: one lock around the plug-in instances.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "cli/band_pool.h"
 #include "cli/chain.h"
 #include "cli/image_io.h"
 #include "cli/plugin_host.h"
@@ -21,10 +24,22 @@ struct BadRequest : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A picture as 8-bit RGBA rows, ready for a canvas.
+struct RgbaFrame {
+    int width = 0;
+    int height = 0;
+    uint64_t version = 0;  // the dialog's state the pixels show
+    double cpuMs = 0;      // CPU time spent making them, on every thread
+    std::string rgba;
+};
+
 class GradeSession {
 public:
-    GradeSession(const std::string& pluginPath, Image picture, const Chain& chain);
+    // `bands`: plug-in instances correcting the preview in parallel (1: the dialog's own alone).
+    GradeSession(const std::string& pluginPath, Image picture, const Chain& chain, int bands = 1);
     ~GradeSession();
+    GradeSession(const GradeSession&) = delete;
+    GradeSession& operator=(const GradeSession&) = delete;
 
     // The dialog as it shows now, as JSON: stages, current stage, model, labels, ranges, values.
     std::string State();
@@ -34,23 +49,32 @@ public:
     std::string Select(int stage);
     std::string SetModel(int model);
     std::string Press(const std::string& button);  // "add", "delete", "reset"
+    // A chain file's bytes (JSON or the 680-byte block) opened as the editor opens a project with
+    // it: the window closes, the chain is handed over, the window opens on it. A malformed chain
+    // throws BadRequest and changes nothing.
+    std::string OpenChain(const std::string& bytes);
+    // Another picture to grade (a video's frame); the chain stays.
+    void SetPicture(Image picture);
 
-    // The picture through the chain as it stands, and as loaded; PNG. `version` is the state the
-    // picture shows, `cpuMs` the CPU time this thread spent making it.
-    std::string PreviewPng(uint64_t& version, double& cpuMs);
-    const std::string& OriginalPng() const { return originalPng_; }
+    // The picture through the chain as it stands, and as it came; 8-bit RGBA.
+    RgbaFrame Preview();
+    RgbaFrame Original();
+    // The graded picture at the picture's own depth, as `tonalith apply` writes it.
+    Image Graded();
 
+    Chain CurrentChain();
     std::string ChainJson();
     std::string ChainBlock();
 
     // ---- What a stage does: the pictures the scopes, the curves panel and the mask are drawn from.
-    const Image& Original() const { return picture_; }
-    // The picture through the chain as it stands (the preview's pixels) and the state it shows.
-    std::shared_ptr<const Image> Graded(uint64_t& version);
+    // The preview as last made, made now if the dialog changed since.
+    std::shared_ptr<const RgbaFrame> LastPreview();
+    // The state version at which the picture itself last changed.
+    uint64_t PictureVersion();
     // The current stage on its own: its curves as `tonalith curves` draws them, over the histogram
     // of the picture as it enters the stage, and for an HSV stage the mask of its hue window
-    // (PNG; empty for other models). Worked out on a copy of this process, where the probes may
-    // load chains of their own; the session's plug-in, window and chain stay as they are.
+    // (PNG; empty for other models). The probes run on a private instance of the plug-in, so the
+    // dialog's instance, window and chain stay as they are.
     struct StageLook {
         uint64_t version = 0;
         int stage = 0;
@@ -63,20 +87,37 @@ public:
 private:
     std::string StateLocked();
     void* Control(intptr_t id) const;
+    int Selection(intptr_t id, uint32_t message) const;
+    void OpenWindow();
+    void CloseWindow();
+    void Command(intptr_t id, unsigned code);
+    void ToRgba(int band, const std::vector<YcPixel>& pixels, std::string& rgba);
 
     std::mutex mutex_;
     PluginHost host_;
+    const PluginHost::WindowFunctions* windows_ = nullptr;
     void* dialog_ = nullptr;
-    Image picture_;
-    std::string originalPng_;
     uint64_t version_ = 1;
-    std::shared_ptr<const Image> graded_;
-    uint64_t gradedVersion_ = 0;
-    std::shared_ptr<const StageLook> look_;
-};
 
-std::string EncodePng(const Image& image);
-// The same pixels, compressed for speed (8-bit pictures; others as EncodePng).
-std::string EncodePreviewPng(const Image& image);
+    // The picture, and its pixels on the plug-in's scale, converted once.
+    Image picture_;
+    std::vector<YcPixel> source_;
+    std::vector<YcPixel> work_;
+    std::string originalRgba_;
+    // Band 0 runs on the dialog's instance; each other band on a private instance of its own,
+    // handed the dialog's chain whenever it changed.
+    std::vector<std::unique_ptr<PluginHost>> privates_;
+    std::vector<PluginHost*> bandHosts_;
+    std::vector<Block> bandChains_;
+    BandPool pool_;
+    std::vector<std::vector<uint8_t>> bandBgr_;
+
+    // Stage views.
+    uint64_t pictureVersion_ = 0;
+    std::shared_ptr<const RgbaFrame> lastPreview_;
+    std::shared_ptr<const StageLook> look_;
+    std::mutex probeMutex_;  // held while prober_ runs (taken before mutex_, never after)
+    std::unique_ptr<PluginHost> prober_;
+};
 
 }  // namespace tonalith::cli

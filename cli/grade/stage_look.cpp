@@ -1,10 +1,5 @@
 // The current stage seen on its own, for the page's curves panel and hue-window mask.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -12,7 +7,8 @@
 #include "cli/grade/session.h"
 #include "cli/host_conversions.h"
 #include "cli/picture.h"
-#include "platform/win32_standin.h"
+// Only the message numbers.
+#include "platform/win32.h"
 
 namespace tonalith::cli {
 namespace {
@@ -68,112 +64,46 @@ void AddBackdrops(StagePanels& look, int32_t model, const std::vector<YcPixel>& 
     }
 }
 
-void WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<size_t>(n);
-    }
-}
-
-std::string ReadAll(int fd) {
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return bytes;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-}
-
-void AppendField(std::string& out, const std::string& field) {
-    const uint64_t size = field.size();
-    out.append(reinterpret_cast<const char*>(&size), sizeof size);
-    out += field;
-}
-
-bool TakeField(const std::string& in, size_t& at, std::string& field) {
-    uint64_t size = 0;
-    if (in.size() - at < sizeof size) return false;
-    std::memcpy(&size, in.data() + at, sizeof size);
-    at += sizeof size;
-    if (in.size() - at < size) return false;
-    field = in.substr(at, size);
-    at += size;
-    return true;
-}
-
 }  // namespace
 
 std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage() {
-    std::unique_lock lock(mutex_);
-    if (look_ && look_->version == version_) return look_;
+    std::lock_guard probing(probeMutex_);
     auto look = std::make_shared<StageLook>();
-    look->version = version_;
-    const auto* list = standin::ChildById(static_cast<HWND>(dialog_), kStageListId);
-    look->stage = list ? std::max(0, list->selection) : 0;
-    const Block block = host_.StoredBlock();
+    Block block{};
+    std::vector<YcPixel> input;
+    int width = 0, height = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (look_ && look_->version == version_) return look_;
+        look->version = version_;
+        look->stage = std::max(0, Selection(kStageListId, LB_GETCURSEL));
+        block = host_.StoredBlock();
+        input = source_;
+        width = picture_.width;
+        height = picture_.height;
+        // The probes load chains of their own, and a chain handed over makes the plug-in reload
+        // its window and drop trailing empty stages: they run on an instance of their own.
+        if (!prober_) prober_ = host_.PrivateInstance();
+    }
     Stage stage;
     std::memcpy(stage.tracks.data(), block.data() + look->stage * kRecordSize, kTracks * 4);
     std::memcpy(&stage.type, block.data() + look->stage * kRecordSize + kTracks * 4, 4);
     look->model = stage.type;
 
-    // The probes load chains of their own into the plug-in, and a chain handed over makes it
-    // reload its window and drop trailing empty stages; so they run in a copy of this process,
-    // which sends back what they drew and ends.
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) throw CliError("cannot look at the stage: no pipe");
-    const pid_t child = fork();
-    if (child < 0) {
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        throw CliError("cannot look at the stage: fork failed");
+    // The picture as it enters the stage: through the stages before it.
+    if (look->stage > 0) {
+        Block before{};
+        std::memcpy(before.data(), block.data(), look->stage * kRecordSize);
+        prober_->SetChain(before);
+        if (!prober_->Process(input.data(), width, height, width))
+            throw CliError("the plug-in could not correct the picture (it could not get its working memory)");
     }
-    if (child == 0) {
-        close(pipeFds[0]);
-        alarm(60);
-        std::string out;
-        int status = 0;
-        try {
-            // The picture as it enters the stage: through the stages before it.
-            std::vector<YcPixel> input = ImageToYc(picture_);
-            if (look->stage > 0) {
-                Block before{};
-                std::memcpy(before.data(), block.data(), look->stage * kRecordSize);
-                host_.SetChain(before);
-                if (!host_.Process(input.data(), picture_.width, picture_.height, picture_.width))
-                    throw CliError("the plug-in could not correct the picture");
-            }
-            StagePanels panels = ProbeStageCurves(host_, stage, look->stage);
-            AddBackdrops(panels, stage.type, input);
-            AppendField(out, CurvesSvg({panels}, ""));
-            AppendField(out, stage.type == kHsv ? EncodePreviewPng(DrawHueMask(input, picture_.width, picture_.height, stage))
-                                                : std::string());
-        } catch (const std::exception& e) {
-            out = e.what();
-            status = 1;
-        } catch (...) {
-            out = "out of memory";
-            status = 1;
-        }
-        WriteAll(pipeFds[1], out);
-        _exit(status);
-    }
-    lock.unlock();
-    close(pipeFds[1]);
-    const std::string reply = ReadAll(pipeFds[0]);
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    size_t at = 0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !TakeField(reply, at, look->curvesSvg) ||
-        !TakeField(reply, at, look->maskPng))
-        throw CliError("cannot look at the stage: " + (reply.empty() ? std::string("the probe ended early") : reply));
-    lock.lock();
+    StagePanels panels = ProbeStageCurves(*prober_, stage, look->stage);
+    AddBackdrops(panels, stage.type, input);
+    look->curvesSvg = CurvesSvg({panels}, "");
+    if (stage.type == kHsv) look->maskPng = EncodePng(DrawHueMask(input, width, height, stage));
+
+    std::lock_guard lock(mutex_);
     if (!look_ || look_->version < look->version) look_ = look;
     return look;
 }

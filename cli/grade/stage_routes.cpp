@@ -28,15 +28,21 @@ public:
     explicit ScopeCache(GradeSession& session) : session_(session) {}
 
     std::string Get(const std::string& kind, bool after, uint64_t& version) {
-        std::shared_ptr<const Image> picture;
-        if (after) picture = session_.Graded(version);
-        else version = 0;
+        std::shared_ptr<const RgbaFrame> picture;
+        if (after) {
+            picture = session_.LastPreview();
+            version = picture->version;
+        } else {
+            version = session_.PictureVersion();
+        }
         std::lock_guard lock(mutex_);
         ScopeSet& set = after ? after_ : before_;
         if (set.version != version || set.png.empty()) {
-            const YcbcrPlanes planes = ToYcbcr601(after ? *picture : session_.Original());
+            if (!after) picture = std::make_shared<const RgbaFrame>(session_.Original());
+            const YcbcrPlanes planes =
+                ToYcbcr601(reinterpret_cast<const uint8_t*>(picture->rgba.data()), picture->width, picture->height);
             set.png.clear();
-            for (const auto& [name, draw] : kScopes) set.png[name] = EncodePreviewPng(draw(planes));
+            for (const auto& [name, draw] : kScopes) set.png[name] = EncodePng(draw(planes));
             set.version = version;
         }
         return set.png.at(kind);

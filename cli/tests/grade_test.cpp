@@ -9,6 +9,7 @@
 
 #include "cli/grade/access.h"
 #include "cli/grade/session.h"
+#include "cli/picture.h"
 
 namespace tonalith::cli {
 namespace {
@@ -109,21 +110,143 @@ TEST(GradeSession, TheSliderValueReachesTheStoredBlockThroughThePlugIn) {
 TEST(GradeSession, ConcurrentMovesAndPreviewsStayConsistent) {
     GradeSession session(TONALITH_PLUGIN_PATH, SmallPicture(), TwoStages());
     session.SetLink(false);  // G(lower) and G(upper) move on their own
+    const int start = nlohmann::json::parse(session.State())["version"];
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&session, t] {
             for (int i = 0; i < 25; ++i) {
                 session.SetTrack(5 + t, i - 12);
-                uint64_t version = 0;
-                double cpu = 0;
-                const std::string png = session.PreviewPng(version, cpu);
-                EXPECT_EQ(png.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+                const RgbaFrame frame = session.Preview();
+                EXPECT_EQ(frame.rgba.size(), 7u * 5u * 4u);
             }
         });
     for (auto& thread : threads) thread.join();
     const auto state = nlohmann::json::parse(session.State());
-    EXPECT_EQ(state["version"], 2 + 4 * 25);
+    EXPECT_EQ(state["version"], start + 4 * 25);
     for (int t = 0; t < 4; ++t) EXPECT_EQ(state["tracks"][5 + t], 12) << t;
+}
+
+// The preview's RGBA against `tonalith apply`'s path (ApplyToImage on a host of its own), for
+// any number of bands, before and after the dialog changed the chain: the private instances
+// must take each change up.
+Image Gradient(int width, int height, int channels) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.channels = channels;
+    image.samples.resize(static_cast<size_t>(width) * height * channels);
+    for (size_t i = 0; i < image.samples.size(); ++i) image.samples[i] = static_cast<uint16_t>((i * 53 + i / 7) % 256);
+    return image;
+}
+
+std::string ApplyAsRgba(const Chain& chain, Image image) {
+    PluginHost host(TONALITH_PLUGIN_PATH);
+    host.SetChain(ToBlock(chain));
+    ApplyToImage(host, image);
+    std::string rgba;
+    for (size_t i = 0; i < image.samples.size(); i += image.channels) {
+        for (int c = 0; c < 3; ++c) rgba += static_cast<char>(image.samples[i + c]);
+        rgba += static_cast<char>(image.channels == 4 ? image.samples[i + 3] : 255);
+    }
+    return rgba;
+}
+
+TEST(GradeSession, PreviewEqualsApplyInEveryBandCount) {
+    struct Case {
+        int bands, width, height, channels;
+    };
+    const Case cases[] = {{1, 9, 6, 3}, {2, 9, 7, 3}, {3, 5, 11, 4}, {4, 3, 2, 3}};  // 4 bands, 2 rows: empty bands
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bands) + " bands, " + std::to_string(c.channels) + " channels");
+        const Image picture = Gradient(c.width, c.height, c.channels);
+        const Chain chain = TwoStages();
+        const std::string expectedBefore = ApplyAsRgba(chain, picture);
+        RgbaFrame before, after, original;
+        Chain changed;
+        {
+            GradeSession session(TONALITH_PLUGIN_PATH, picture, chain, c.bands);
+            before = session.Preview();
+            session.SetLink(false);
+            session.SetTrack(4, 40);  // R(gamm)
+            session.Select(1);
+            session.SetTrack(0, 90);  // H(offs)
+            after = session.Preview();
+            original = session.Original();
+            changed = session.CurrentChain();
+        }
+        EXPECT_EQ(before.width, c.width);
+        EXPECT_EQ(before.height, c.height);
+        EXPECT_EQ(before.rgba, expectedBefore);
+        EXPECT_GT(after.version, before.version);
+        EXPECT_NE(after.rgba, before.rgba);
+        EXPECT_EQ(after.rgba, ApplyAsRgba(changed, picture));
+        ASSERT_EQ(original.rgba.size(), after.rgba.size());
+        for (size_t i = 0; i < 4; ++i)  // the first pixel as it came
+            EXPECT_EQ(static_cast<uint8_t>(original.rgba[i]), i < 3 ? picture.samples[i] : c.channels == 4 ? picture.samples[3] : 255);
+    }
+}
+
+TEST(GradeSession, OpeningAChainFileShowsItAndAMalformedOneChangesNothing) {
+    GradeSession session(TONALITH_PLUGIN_PATH, SmallPicture(), TwoStages());
+    session.Select(1);
+    const std::string before = session.State();
+    const std::string block = session.ChainBlock();
+    for (const std::string& bad : {std::string("{"), std::string("{\"format\":\"tonalith-chain\",\"version\":1,\"stages\":[{\"model\":\"LAB\"}]}"),
+                                  std::string(679, '\0'), std::string()}) {
+        EXPECT_THROW(session.OpenChain(bad), BadRequest) << bad.size() << " bytes";
+        EXPECT_EQ(session.State(), before);
+        EXPECT_EQ(session.ChainBlock(), block);
+    }
+    Chain three;
+    three.stages.resize(3);
+    three.stages[0].type = kCmyk;
+    three.stages[0].tracks[3] = 17;
+    three.stages[2].type = kHsv;
+    three.stages[2].tracks[0] = 5;  // a record whose tracks are all zero ends the chain
+    const Block threeBlock = ToBlock(three);
+    const std::string threeBytes(threeBlock.begin(), threeBlock.end());
+    for (const std::string& bytes : {ChainToJson(three, "three"), threeBytes}) {
+        const auto state = nlohmann::json::parse(session.OpenChain(bytes));
+        ASSERT_EQ(state["stages"].size(), 3u);
+        EXPECT_EQ(state["stages"][0]["name"], "CMYK");
+        EXPECT_EQ(state["stages"][2]["name"], "HSV");
+        EXPECT_EQ(state["current"], 0);
+        EXPECT_EQ(state["model"], kCmyk);
+        EXPECT_EQ(state["tracks"][3], 17);
+        EXPECT_EQ(session.ChainBlock(), threeBytes);
+        session.Select(2);  // the reopened window works
+        EXPECT_EQ(nlohmann::json::parse(session.State())["model"], kHsv);
+    }
+}
+
+// Each private copy of the library carries a stand-in of its own: the dialog made in one is no
+// window of another's.
+TEST(GradeWindows, EachPrivateInstanceHasItsOwnWindows) {
+    PluginHost host(TONALITH_PLUGIN_PATH);
+    const auto* windows = host.Windows();
+    ASSERT_NE(windows, nullptr);
+    void* dialog = windows->createDialog("dialog", 400, 400);
+    ASSERT_NE(dialog, nullptr);
+    host.WindowMessage(dialog, 1127, 0, 0);
+    const int controls = windows->children(dialog, nullptr, 0);
+    EXPECT_GT(controls, 16);
+    char name[32];
+    EXPECT_GT(windows->className(windows->childById(dialog, 6001), name, sizeof name), 0);
+    EXPECT_STREQ(name, "LISTBOX");
+    EXPECT_EQ(windows->className(nullptr, name, sizeof name), 0);
+    EXPECT_STREQ(name, "");
+
+    const auto copy = host.PrivateInstance();
+    const auto* theirs = copy->Windows();
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_NE(theirs->children, windows->children);
+    EXPECT_EQ(theirs->children(dialog, nullptr, 0), 0);
+    EXPECT_EQ(theirs->childById(dialog, 6001), nullptr);
+
+    host.WindowMessage(dialog, 0x0002, 0, 0);  // WM_DESTROY
+    EXPECT_EQ(windows->destroyDialog(dialog), 1);
+    EXPECT_EQ(windows->children(dialog, nullptr, 0), 0);
+    EXPECT_EQ(windows->destroyDialog(dialog), 0);
 }
 
 }  // namespace

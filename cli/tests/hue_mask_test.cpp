@@ -138,17 +138,14 @@ TEST(StageLook, CurvesStandOnTheHistogramOfTheStageInputAndLeaveTheSessionAlone)
         Chain first;
         first.stages = {chain.stages[0]};
         GradeSession alone(TONALITH_PLUGIN_PATH, FlatPicture(100, 100, 100), first);
-        uint64_t version = 0;
-        lifted = alone.Graded(version)->samples[0];
+        lifted = alone.Graded().samples[0];
         ASSERT_GT(lifted, 110);
     }
     GradeSession session(TONALITH_PLUGIN_PATH, FlatPicture(100, 100, 100), chain);
     session.Press("add");  // a third stage, empty: a reloaded chain would drop it
     session.Select(1);
     const std::string state = session.State(), block = session.ChainBlock();
-    uint64_t version = 0;
-    double cpu = 0;
-    const std::string preview = session.PreviewPng(version, cpu);
+    const std::string preview = session.Preview().rgba;
 
     const auto look = session.LookAtCurrentStage();
     EXPECT_EQ(look->stage, 1);
@@ -163,7 +160,7 @@ TEST(StageLook, CurvesStandOnTheHistogramOfTheStageInputAndLeaveTheSessionAlone)
 
     EXPECT_EQ(session.State(), state);
     EXPECT_EQ(session.ChainBlock(), block);
-    EXPECT_EQ(session.PreviewPng(version, cpu), preview);
+    EXPECT_EQ(session.Preview().rgba, preview);
     EXPECT_EQ(nlohmann::json::parse(session.State())["stages"].size(), 3u);
     EXPECT_EQ(state0["current"], 1);
 

@@ -192,11 +192,10 @@ TEST(Scopes, RgbEntersAsFfmpegConvertsIt) {
         const size_t n = static_cast<size_t>(kWidth) * kHeight;
         ASSERT_EQ(rgb.size(), 3 * n) << source.name;
         ASSERT_EQ(yuv.size(), 3 * n) << source.name;
-        Image image;
-        image.width = kWidth;
-        image.height = kHeight;
-        for (const char byte : rgb) image.samples.push_back(static_cast<unsigned char>(byte));
-        const YcbcrPlanes ours = ToYcbcr601(image);
+        std::vector<uint8_t> rgba;
+        for (size_t i = 0; i < n; ++i) rgba.insert(rgba.end(), {static_cast<uint8_t>(rgb[3 * i]), static_cast<uint8_t>(rgb[3 * i + 1]),
+                                                                static_cast<uint8_t>(rgb[3 * i + 2]), 255});
+        const YcbcrPlanes ours = ToYcbcr601(rgba.data(), kWidth, kHeight);
         const std::vector<uint8_t>* planes[3] = {&ours.y, &ours.cb, &ours.cr};
         for (int c = 0; c < 3; ++c)
             for (size_t i = 0; i < n; ++i)

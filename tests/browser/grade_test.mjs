@@ -7,6 +7,8 @@
 import { spawn, execFileSync } from "node:child_process";
 import { readFileSync, writeFileSync, mkdirSync } from "node:fs";
 import http from "node:http";
+import os from "node:os";
+import { createHash } from "node:crypto";
 import path from "node:path";
 import { chromium } from "playwright-core";
 
@@ -110,20 +112,20 @@ try {
     const chain = await download("#save-json", "page.json");
     const reference = path.join(workdir, "reference.png");
     run("apply", chain, picture, reference);
-    const png = readFileSync(reference).toString("base64");
-    const result = await page.evaluate(async (b64) => {
-      const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
-      const ref = await createImageBitmap(new Blob([bytes], { type: "image/png" }),
-        { colorSpaceConversion: "none", premultiplyAlpha: "none" });
-      const a = window.grade.pixels(window.grade.after), r = window.grade.pixels(ref);
-      const o = window.grade.pixels(window.grade.before);
-      let differ = 0, changed = 0;
-      for (let i = 0; i < a.length; i++) { if (a[i] !== r[i]) differ++; if (a[i] !== o[i]) changed++; }
-      return { differ, changed, size: a.length, refSize: r.length };
-    }, png);
-    check(result.size === result.refSize && result.differ === 0, `${what}: preview equals tonalith apply`,
-      `${result.differ} of ${result.size} bytes differ`);
-    check(result.changed > 0, `${what}: the preview is graded, not the original`);
+    // The reference as raw RGBA rows, unpacked by ffmpeg; the page's ImageData bytes are hashed
+    // where they are.
+    const raw = execFileSync("ffmpeg", ["-v", "error", "-i", reference, "-f", "rawvideo", "-pix_fmt", "rgba", "-"],
+      { maxBuffer: 64 << 20 });
+    const result = await page.evaluate(async () => {
+      const hex = async (data) => Array.from(new Uint8Array(await crypto.subtle.digest("SHA-256", data)),
+        (b) => b.toString(16).padStart(2, "0")).join("");
+      const a = window.grade.after, o = window.grade.before;
+      return { after: await hex(a.data), before: await hex(o.data), size: a.data.length };
+    });
+    const expected = createHash("sha256").update(raw).digest("hex");
+    check(result.size === raw.length && result.after === expected, `${what}: preview equals tonalith apply`,
+      `${result.size} bytes in the page, ${raw.length} from apply`);
+    check(result.after !== result.before, `${what}: the preview is graded, not the original`);
   }
 
   await previewMatchesApply("as loaded");
@@ -314,16 +316,19 @@ try {
   check(Math.abs(split - 400) <= 2, "dragging on the picture moves the split", String(split));
 
   // Latency: from the slider move to the preview drawn, as the page measured it.
-  // Beside it, the CPU time the server spent on each preview (plug-in and PNG), which a busy
+  // Beside it, the CPU time the server spent on each preview, on all its threads, which a busy
   // machine does not stretch.
   const figures = (list) => {
     const sorted = [...list].sort((a, b) => a - b);
     return `median ${sorted[Math.floor(sorted.length / 2)].toFixed(0)} ms, min ${sorted[0].toFixed(0)} ms, ` +
       `max ${sorted[sorted.length - 1].toFixed(0)} ms (${sorted.length})`;
   };
-  const { latencies, renderCpu } = await page.evaluate(() => window.grade);
+  const { latencies, phases, renderCpu } = await page.evaluate(() => window.grade);
   console.log(`preview latency, 1920x1080, slider move to picture drawn: ${figures(latencies)}`);
-  console.log(`server CPU per preview (plug-in, PNG): ${figures(renderCpu)}`);
+  console.log(`  of which: the dialog's answer ${figures(phases.map((p) => p.state))}; ` +
+    `the picture's bytes ${figures(phases.map((p) => p.bytes - p.state))}; the paint ${figures(phases.map((p) => p.drawn - p.bytes))}`);
+  console.log(`server CPU per preview (plug-in and RGBA rows, all bands): ${figures(renderCpu)}`);
+  console.log(`load average: ${os.loadavg().map((l) => l.toFixed(2)).join(" ")}, ${os.cpus().length} CPUs`);
 
   await page.screenshot({ path: screenshot });
   console.log(`screenshot: ${screenshot}`);
@@ -333,8 +338,10 @@ try {
   if (browser) await browser.close();
   const exited = new Promise((resolve) => server.on("exit", (code, signal) => resolve({ code, signal })));
   server.kill("SIGINT");
-  const { code } = await exited;
-  check(code === 0, "Ctrl-C stops the server cleanly", `exit ${code}`);
+  const { code, signal } = await exited;
+  check(code === 130, "Ctrl-C stops the server with the status of SIGINT", `exit ${code}, signal ${signal}`);
+  const refused = await request("GET", "/api/state", withToken).then(() => "answered", (e) => e.code);
+  check(refused === "ECONNREFUSED", "the port is free after Ctrl-C", refused);
 }
 console.log(failures ? `${failures} check(s) failed` : "all checks passed");
 process.exit(failures ? 1 : 0);
