@@ -31,15 +31,8 @@ void WriteGraded(PluginHost& host, Image image, const std::string& inName, const
     } catch (const CliError& e) {
         throw CliError(inName + ": " + e.what());
     }
-    const std::string why = RestoreGrey(image, channels);
     const std::string shown = output == "-" ? "standard output" : output;
-    if (!why.empty()) Note(shown + ": " + why);
-    // A grey profile cannot describe the RGB the chain made of a grey picture.
-    const std::vector<uint8_t>& icc = image.meta.icc;
-    if (image.channels >= 3 && icc.size() > 20 && std::memcmp(icc.data() + 16, "GRAY", 4) == 0) {
-        image.meta.icc.clear();
-        Note(shown + ": the grey ICC profile does not fit the RGB output; it is left out");
-    }
+    for (const std::string& note : FinishGraded(image, channels)) Note(shown + ": " + note);
     if (format == OutputFormat::kJpeg && image.HasAlpha()) Note(shown + ": JPEG has no alpha; the alpha channel is dropped");
     OutputFile out(output);
     WritePicture(out.get(), image, format, quality, out.name());
@@ -56,6 +49,19 @@ const char* Extension(OutputFormat format) {
 }
 
 }  // namespace
+
+std::vector<std::string> FinishGraded(Image& image, int inputChannels) {
+    std::vector<std::string> notes;
+    const std::string why = RestoreGrey(image, inputChannels);
+    if (!why.empty()) notes.push_back(why);
+    // A grey profile cannot describe the RGB the chain made of a grey picture.
+    const std::vector<uint8_t>& icc = image.meta.icc;
+    if (image.channels >= 3 && icc.size() > 20 && std::memcmp(icc.data() + 16, "GRAY", 4) == 0) {
+        image.meta.icc.clear();
+        notes.push_back("the grey ICC profile does not fit the RGB output; it is left out");
+    }
+    return notes;
+}
 
 int GradeFile(PluginHost& host, const std::string& input, const std::string& output, const GradeOptions& options) {
     RefuseOverwritingInput(input, output);

@@ -13,6 +13,7 @@
 #include "cli/grade/access.h"
 #include "cli/grade/session.h"
 #include "cli/grade/stage_routes.h"
+#include "cli/picture_format.h"
 #include "cli/plugin_host.h"
 #include "cli/y4m.h"
 
@@ -155,7 +156,7 @@ int RunGradeServer(const GradeServerOptions& options) {
         sendFrame(res, session.Original());
     });
     server.Get("/api/chain.json", [&session](const httplib::Request&, httplib::Response& res) {
-        res.set_header("Content-Disposition", "attachment; filename=\"chain.json\"");
+        res.set_header("Content-Disposition", std::string("attachment; filename=\"") + GradeSession::kChainFileName + "\"");
         res.set_content(session.ChainJson(), kJson);
     });
     server.Get("/api/chain.bin", [&session](const httplib::Request&, httplib::Response& res) {
@@ -164,6 +165,60 @@ int RunGradeServer(const GradeServerOptions& options) {
     });
 
     RegisterStageRoutes(server, session);
+    // Save and open. Downloads are made when asked, from the chain as it stands; an upload is a
+    // chain file (JSON or the 680-byte block) opened into the dialog.
+    const auto attachment = [](httplib::Response& res, const std::string& name, const std::string& bytes, const char* type) {
+        res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+        res.set_content(bytes, type);
+    };
+    server.Get("/api/picture", [&session, attachment](const httplib::Request& req, httplib::Response& res) {
+        try {
+            const std::string name = req.has_param("format") ? req.get_param_value("format") : "png";
+            OutputFormat format;
+            try {
+                format = FormatFromName(name);
+            } catch (const CliError& e) {
+                throw BadRequest(e.what());
+            }
+            std::vector<std::string> notes;
+            const std::string bytes = session.PictureFile(format, notes);
+            std::string joined;
+            for (const auto& note : notes) joined += (joined.empty() ? "" : "; ") + note;
+            if (!joined.empty()) res.set_header("X-Tonalith-Note", joined);
+            const char* extension = format == OutputFormat::kJpeg ? "jpg" : format == OutputFormat::kTiff ? "tif" : "png";
+            const char* type = format == OutputFormat::kJpeg ? "image/jpeg" : format == OutputFormat::kTiff ? "image/tiff" : "image/png";
+            attachment(res, std::string("graded.") + extension, bytes, type);
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
+        } catch (const CliError& e) {
+            Refuse(res, 500, e.what());
+        }
+    });
+    server.Get("/api/lut", [&session, attachment](const httplib::Request& req, httplib::Response& res) {
+        try {
+            const std::string kind = req.has_param("kind") ? req.get_param_value("kind") : "cube";
+            int size = 0;
+            if (req.has_param("size")) {
+                const std::string text = req.get_param_value("size");
+                if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+                    throw BadRequest("\"size\" must be a whole number");
+                size = std::stoi(text);
+            }
+            if (kind == "cube")
+                attachment(res, GradeSession::kLutFileName, session.LutFile(GradeSession::LutKind::kCube, size), "text/plain");
+            else if (kind == "hald")
+                attachment(res, "chain-hald.png", session.LutFile(GradeSession::LutKind::kHald, size), "image/png");
+            else if (kind == "ocio")
+                attachment(res, "config.ocio", session.LutFile(GradeSession::LutKind::kOcio, 0), "text/plain");
+            else
+                throw BadRequest("no LUT kind \"" + kind + "\" (cube, hald, ocio)");
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
+        } catch (const CliError& e) {
+            Refuse(res, 500, e.what());
+        }
+    });
+    server.Post("/api/chain", Json(session, [](GradeSession& s, const httplib::Request& req) { return s.OpenChain(req.body); }));
 
     std::atomic<int> signalled{0};
     std::thread stopper([&server, &stopSignals, &signalled] {

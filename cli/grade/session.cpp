@@ -1,11 +1,16 @@
 #include "cli/grade/session.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "cli/grade.h"
 #include "cli/host_conversions.h"
+#include "cli/lut_export.h"
 #include "cli/picture.h"
 // Only the message numbers: the functions are the plug-in's, reached through PluginHost::Windows().
 #include "platform/win32.h"
@@ -312,11 +317,63 @@ RgbaFrame GradeSession::Original() {
     return {picture_.width, picture_.height, version_, 0, originalRgba_};
 }
 
-Image GradeSession::Graded() {
+namespace {
+
+// What a writer of files puts into a FILE, as bytes.
+template <typename Write>
+std::string InMemory(Write write) {
+    char* data = nullptr;
+    size_t size = 0;
+    std::FILE* memory = open_memstream(&data, &size);
+    if (!memory) throw CliError("out of memory");
+    try {
+        write(memory);
+    } catch (...) {
+        std::fclose(memory);
+        std::free(data);
+        throw;
+    }
+    std::fclose(memory);
+    std::string bytes(data, size);
+    std::free(data);
+    return bytes;
+}
+
+}  // namespace
+
+std::string GradeSession::PictureFile(OutputFormat format, std::vector<std::string>& notes) {
+    if (format == OutputFormat::kY4m) throw BadRequest("a picture is saved as PNG, TIFF or JPEG");
+    Image graded;
+    {
+        std::lock_guard lock(mutex_);
+        graded = picture_;
+        ApplyToImage(host_, graded);
+    }
+    notes = FinishGraded(graded, picture_.channels);
+    if (format == OutputFormat::kJpeg && graded.HasAlpha()) notes.push_back("JPEG has no alpha; the alpha channel is dropped");
+    return InMemory([&](std::FILE* file) { WritePicture(file, graded, format, kDefaultJpegQuality, "the graded picture"); });
+}
+
+std::string GradeSession::LutFile(LutKind kind, int size) {
+    const std::string title = std::string("Tonalith: ") + kChainFileName;
     std::lock_guard lock(mutex_);
-    Image graded = picture_;
-    ApplyToImage(host_, graded);
-    return graded;
+    switch (kind) {
+    case LutKind::kCube:
+        if (size && (size < kMinCubeSize || size > kMaxCubeSize))
+            throw BadRequest("a .cube has " + std::to_string(kMinCubeSize) + " to " + std::to_string(kMaxCubeSize) + " points a side");
+        return CubeText(SampleLattice(host_, size ? size : kDefaultCubeSize), title);
+    case LutKind::kHald: {
+        if (size && (size < kMinHaldLevel || size > kMaxHaldLevel))
+            throw BadRequest("a Hald CLUT's level is " + std::to_string(kMinHaldLevel) + " to " + std::to_string(kMaxHaldLevel));
+        const int level = size ? size : kDefaultHaldLevel;
+        const Image hald = HaldImage(SampleLattice(host_, level * level), level);
+        return InMemory([&](std::FILE* file) { WritePng(file, hald, "the Hald CLUT"); });
+    }
+    case LutKind::kOcio:
+        break;
+    }
+    const std::string name = LookName(std::filesystem::path(kChainFileName).stem().string());
+    return OcioConfig(name, kLutFileName, title + ", a " + std::to_string(kDefaultCubeSize) + "-point cube as a look");
 }
 
 Chain GradeSession::CurrentChain() {

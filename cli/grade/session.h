@@ -15,6 +15,7 @@
 #include "cli/band_pool.h"
 #include "cli/chain.h"
 #include "cli/image_io.h"
+#include "cli/picture_format.h"
 #include "cli/plugin_host.h"
 
 namespace tonalith::cli {
@@ -59,8 +60,16 @@ public:
     // The picture through the chain as it stands, and as it came; 8-bit RGBA.
     RgbaFrame Preview();
     RgbaFrame Original();
-    // The graded picture at the picture's own depth, as `tonalith apply` writes it.
-    Image Graded();
+    // The graded picture as `tonalith apply` writes it in that format, and a note for each thing
+    // the format or the picture changed (alpha dropped by JPEG, grey kept RGB, ...).
+    std::string PictureFile(OutputFormat format, std::vector<std::string>& notes);
+    // The chain as `tonalith lut` exports the file `kChainFileName`: a .cube of `size` points
+    // (0: the default), a Hald CLUT PNG of `size` levels (0: the default), or the OpenColorIO
+    // config whose look reads `kLutFileName`.
+    enum class LutKind { kCube, kHald, kOcio };
+    std::string LutFile(LutKind kind, int size);
+    static constexpr const char* kChainFileName = "chain.json";
+    static constexpr const char* kLutFileName = "chain.cube";
 
     Chain CurrentChain();
     std::string ChainJson();

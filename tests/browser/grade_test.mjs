@@ -102,7 +102,8 @@ try {
     return state();
   }
   async function download(button, name) {
-    const [file] = await Promise.all([page.waitForEvent("download"), page.click(button)]);
+    const [file] = await Promise.all([page.waitForEvent("download", { timeout: 60000 }), page.click(button)])
+      .catch(async (e) => { throw new Error(`${button}: ${e.message}; the page says: ${await page.textContent("#error")}`); });
     const target = path.join(workdir, name);
     await file.saveAs(target);
     return target;
@@ -302,6 +303,53 @@ try {
   const block = readFileSync(savedBlock), expected = readFileSync(converted);
   check(block.length === 680 && block.equals(expected), "the saved block equals chain convert of the saved JSON",
     `${block.length} bytes`);
+
+  // Exports: each download equals what the command line makes of the saved chain.
+  const exportsDir = path.join(workdir, "exports");
+  mkdirSync(exportsDir, { recursive: true });
+  const chainFile = path.join(exportsDir, "chain.json");
+  writeFileSync(chainFile, readFileSync(savedJson));
+  const same = (a, b) => { const x = readFileSync(a), y = readFileSync(b); return x.length > 0 && x.equals(y); };
+  const cube = await download("#save-cube", "exports/page.cube");
+  run("lut", chainFile, "-o", path.join(exportsDir, "ref.cube"));
+  check(same(cube, path.join(exportsDir, "ref.cube")), "the .cube equals tonalith lut of the saved chain");
+  const hald = await download("#save-hald", "exports/page-hald.png");
+  run("lut", chainFile, "-o", path.join(exportsDir, "ref-hald.png"));
+  check(same(hald, path.join(exportsDir, "ref-hald.png")), "the Hald CLUT equals tonalith lut of the saved chain");
+  const ocio = await download("#save-ocio", "exports/page.ocio");
+  run("lut", chainFile, "--ocio", path.join(exportsDir, "ocio"));
+  check(same(ocio, path.join(exportsDir, "ocio", "config.ocio")) && same(cube, path.join(exportsDir, "ocio", "chain.cube")),
+    "the OCIO config and its .cube equal tonalith lut --ocio of the saved chain");
+  for (const [button, extension] of [["#save-png", "png"], ["#save-tiff", "tif"], ["#save-jpeg", "jpg"]]) {
+    const graded = await download(button, `exports/page.${extension}`);
+    const reference = path.join(exportsDir, `ref.${extension}`);
+    run("apply", chainFile, picture, reference);
+    check(same(graded, reference), `the ${extension} picture equals tonalith apply of the saved chain`);
+  }
+
+  // Opening a chain file: it shows in the stage list; a malformed one changes nothing.
+  const opened = path.join(workdir, "opened.json");
+  writeFileSync(opened, JSON.stringify({ format: "tonalith-chain", version: 1, stages: [
+    { model: "CMYK", tracks: { "C(off)": 12 } }, { model: "YCbCr", tracks: { "Y(offs)": 7 } },
+    { model: "HSV", tracks: { "H(offs)": -20 } }] }));
+  let version = s.version;
+  await page.setInputFiles("#open-chain", opened);
+  s = await settle(version).catch(async (e) => { throw new Error(`${e.message}; the page says: ${await page.textContent("#error")}`); });
+  check(s.stages.map((x) => x.name).join(",") === "CMYK,YCbCr,HSV" && s.current === 0 && s.model === 2 && s.tracks[0] === 12,
+    "an opened chain file shows in the stage list", JSON.stringify(s.stages));
+  check((await page.locator("#stages option").allTextContents()).join("|") === "1. CMYK|2. YCbCr|3. HSV",
+    "the page's list shows the opened chain");
+  await previewMatchesApply("after opening a chain file");
+  const broken = path.join(workdir, "broken.json");
+  writeFileSync(broken, '{"format":"tonalith-chain","version":1,"stages":[{"model":"LAB"}]}');
+  version = s.version;
+  await page.setInputFiles("#open-chain", broken);
+  await page.waitForFunction(() => document.getElementById("error").textContent !== "");
+  const unchanged = await state();
+  check(unchanged.version === version && (await page.textContent("#error")).includes("broken.json"),
+    "a malformed chain file is refused and changes nothing", await page.textContent("#error"));
+  check((await request("POST", "/api/chain", withToken, "x".repeat(679))).status === 400, "refused: an upload neither JSON nor a 680-byte block");
+  s = unchanged;
 
   // The split and the zoom.
   await page.click("#actual");
