@@ -3,7 +3,7 @@
 #include <cstring>
 
 #if defined(TONALITH_BENCH_CLI_HOST)
-#include "cli/host_conversions.h"
+#include "cli/plugin/host_conversions.h"
 #endif
 
 extern "C" tonalith::FilterTable* TONALITH_CALL GetFilterTable(void);

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "colour/pixel_formats.h"
-#include "host/filter_abi.h"
 
 namespace tonalith::simd {
 

@@ -1,10 +1,18 @@
-// The plug-in's working pixel formats. Every working buffer of a frame has the host frame's
+// The host's pixel and the plug-in's working pixel formats. Every working buffer of a frame has the host frame's
 // geometry: height rows of rowPitch pixels, of which the first width are image.
 #pragma once
 
 #include <cstdint>
 
 namespace tonalith {
+
+// The host's pixel: Y nominally 0..4095, Cb and Cr nominally -2048..2047.
+struct YcPixel {
+    int16_t y;
+    int16_t cb;
+    int16_t cr;
+};
+static_assert(sizeof(YcPixel) == 6);
 
 struct Rgb24 {
     uint8_t blue;

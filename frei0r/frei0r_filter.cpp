@@ -5,8 +5,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/chain.h"
-#include "cli/host_conversions.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/chain_report.h"
+#include "cli/chain/stage_option.h"
+#include "cli/failure.h"
+#include "cli/plugin/host_conversions.h"
 #include "host/filter_table.h"
 #include "host/frame_pipeline.h"
 #include "host/plugin.h"
@@ -23,7 +28,7 @@ std::string Trim(const std::string& text) {
 }
 
 // The chain a parameter names: inline JSON, a chain file, or `--stage` text with stages
-// separated by ';'. Throws cli::CliError naming the problem.
+// separated by ';'. Throws cli::Failure naming the problem.
 cli::Chain ReadChainParameter(const std::string& text) {
     const std::string trimmed = Trim(text);
     if (trimmed.front() == '{') return cli::ParseChainJson(trimmed, "inline chain");
@@ -37,12 +42,12 @@ cli::Chain ReadChainParameter(const std::string& text) {
         const size_t end = std::min(trimmed.find(';', start), trimmed.size());
         const std::string stage = Trim(trimmed.substr(start, end - start));
         if (!stage.empty()) {
-            if (chain.stages.size() == cli::kMaxChainStages) throw cli::CliError("a chain has at most 10 stages");
+            if (chain.stages.size() == cli::kMaxChainStages) throw cli::Failure("a chain has at most 10 stages");
             chain.stages.push_back(cli::ParseStageOption(stage));
         }
         start = end + 1;
     }
-    if (chain.stages.empty()) throw cli::CliError("'" + trimmed + "': no stage");
+    if (chain.stages.empty()) throw cli::Failure("'" + trimmed + "': no stage");
     return chain;
 }
 

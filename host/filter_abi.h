@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "colour/pixel_formats.h"  // YcPixel, the host's pixel
 #include "stages/track_facts.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -19,14 +20,6 @@
 #endif
 
 namespace tonalith {
-
-// The host's pixel: Y nominally 0..4095, Cb and Cr nominally -2048..2047.
-struct YcPixel {
-    int16_t y;
-    int16_t cb;
-    int16_t cr;
-};
-static_assert(sizeof(YcPixel) == 6);
 
 struct FilterTable;
 struct FrameRecord;

@@ -5,7 +5,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/chain.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/models.h"
+#include "cli/failure.h"
 
 namespace tonalith::cli {
 
@@ -16,7 +21,7 @@ std::string MakeAccessToken() {
         const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw CliError(std::string("cannot draw a random access token: ") + std::strerror(errno));
+            throw Failure(std::string("cannot draw a random access token: ") + std::strerror(errno));
         }
         got += static_cast<size_t>(n);
     }

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/chain.h"
-#include "cli/image_io.h"
+#include "cli/chain/chain.h"
+#include "cli/pictures/image_io.h"
 #include "host/filter_abi.h"
 
 namespace tonalith::cli {

@@ -1,4 +1,9 @@
 #include "cli/grade/scopes.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/models.h"
+#include "cli/failure.h"
 
 #include <algorithm>
 #include <cmath>

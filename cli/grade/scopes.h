@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/image_io.h"
+#include "cli/pictures/image_io.h"
 
 namespace tonalith::cli {
 

@@ -10,12 +10,17 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/models.h"
+#include "cli/failure.h"
 #include "cli/grade/access.h"
 #include "cli/grade/session.h"
 #include "cli/grade/stage_routes.h"
-#include "cli/picture_format.h"
-#include "cli/plugin_host.h"
-#include "cli/y4m.h"
+#include "cli/pictures/picture_format.h"
+#include "cli/plugin/plugin_host.h"
+#include "cli/video/y4m.h"
 
 namespace tonalith::cli {
 
@@ -58,7 +63,7 @@ httplib::Server::Handler Json(GradeSession& session, Action action) {
             res.set_content(action(session, req), kJson);
         } catch (const BadRequest& e) {
             Refuse(res, 400, e.what());
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     };
@@ -85,11 +90,11 @@ int RunGradeServer(const GradeServerOptions& options) {
 
     httplib::Server server;
     server.set_payload_max_length(64 * 1024);
-    if (options.port < 0 || options.port > 65535) throw CliError("--port must be 0..65535");
+    if (options.port < 0 || options.port > 65535) throw Failure("--port must be 0..65535");
     int port = options.port;
     if (port == 0) port = server.bind_to_any_port("127.0.0.1");
     else if (!server.bind_to_port("127.0.0.1", port)) port = -1;
-    if (port <= 0) throw CliError("cannot listen on 127.0.0.1:" + std::to_string(options.port));
+    if (port <= 0) throw Failure("cannot listen on 127.0.0.1:" + std::to_string(options.port));
 
     server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
         RequestCredentials credentials{Header(req, "Host"), Header(req, "Origin"), Header(req, "X-Tonalith-Token")};
@@ -148,7 +153,7 @@ int RunGradeServer(const GradeServerOptions& options) {
     server.Get("/api/preview.rgba", [&session, sendFrame](const httplib::Request&, httplib::Response& res) {
         try {
             sendFrame(res, session.Preview());
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
@@ -177,7 +182,7 @@ int RunGradeServer(const GradeServerOptions& options) {
             OutputFormat format;
             try {
                 format = FormatFromName(name);
-            } catch (const CliError& e) {
+            } catch (const Failure& e) {
                 throw BadRequest(e.what());
             }
             std::vector<std::string> notes;
@@ -190,7 +195,7 @@ int RunGradeServer(const GradeServerOptions& options) {
             attachment(res, std::string("graded.") + extension, bytes, type);
         } catch (const BadRequest& e) {
             Refuse(res, 400, e.what());
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
@@ -214,7 +219,7 @@ int RunGradeServer(const GradeServerOptions& options) {
                 throw BadRequest("no LUT kind \"" + kind + "\" (cube, hald, ocio)");
         } catch (const BadRequest& e) {
             Refuse(res, 400, e.what());
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
@@ -235,7 +240,7 @@ int RunGradeServer(const GradeServerOptions& options) {
     const bool stoppedBySignal = signalled != 0;
     if (!stoppedBySignal) pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
-    if (!stoppedBySignal) throw CliError("the server stopped on an error");
+    if (!stoppedBySignal) throw Failure("the server stopped on an error");
     // Stopped as asked: the status the signal's own would be, as every command ends on one.
     std::fprintf(stderr, "tonalith grade: stopped\n");
     return 128 + signalled;

@@ -8,10 +8,17 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "cli/grade.h"
-#include "cli/host_conversions.h"
-#include "cli/lut_export.h"
-#include "cli/picture.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/models.h"
+#include "cli/commands/apply.h"
+#include "cli/failure.h"
+#include "cli/lut/lut_export.h"
+#include "cli/pictures/picture_correction.h"
+#include "cli/plot/curve_probe.h"
+#include "cli/plot/curves_svg.h"
+#include "cli/plugin/host_conversions.h"
 // Only the message numbers: the functions are the plug-in's, reached through PluginHost::Windows().
 #include "platform/win32.h"
 
@@ -38,7 +45,7 @@ std::string Trimmed(std::string text) {
 GradeSession::GradeSession(const std::string& pluginPath, Image picture, const Chain& chain, int bands)
     : host_(pluginPath), windows_(host_.Windows()), pool_(std::max(1, bands)) {
     if (!windows_)
-        throw CliError(pluginPath + ": this plug-in library offers no configuration window to a host off Windows");
+        throw Failure(pluginPath + ": this plug-in library offers no configuration window to a host off Windows");
     host_.SetChain(ToBlock(chain));
     bandHosts_.push_back(&host_);
     bandChains_.push_back(host_.StoredBlock());
@@ -57,7 +64,7 @@ GradeSession::~GradeSession() { CloseWindow(); }
 // The editor's filter dialog, and the plug-in's window created inside it.
 void GradeSession::OpenWindow() {
     dialog_ = windows_->createDialog("Tonalith", 430, 445);
-    if (!dialog_) throw CliError("cannot create the dialog");
+    if (!dialog_) throw Failure("cannot create the dialog");
     host_.WindowMessage(dialog_, kHostMsgInit, 0, 0);
 }
 
@@ -190,7 +197,7 @@ std::string GradeSession::OpenChain(const std::string& bytes) {
     Chain chain;
     try {
         chain = ParseChainBytes(bytes, "the chain file").chain;
-    } catch (const CliError& e) {
+    } catch (const Failure& e) {
         throw BadRequest(e.what());
     }
     std::lock_guard lock(mutex_);
@@ -291,7 +298,7 @@ RgbaFrame GradeSession::Preview() {
         ToRgba(band, work_, frame.rgba);
     });
     if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
-        throw CliError("the plug-in could not correct the picture (it could not get its working memory)");
+        throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     frame.cpuMs = ProcessCpuMs() - start;
     lastPreview_ = std::make_shared<const RgbaFrame>(frame);
     return frame;
@@ -325,7 +332,7 @@ std::string InMemory(Write write) {
     char* data = nullptr;
     size_t size = 0;
     std::FILE* memory = open_memstream(&data, &size);
-    if (!memory) throw CliError("out of memory");
+    if (!memory) throw Failure("out of memory");
     try {
         write(memory);
     } catch (...) {

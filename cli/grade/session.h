@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "cli/band_pool.h"
-#include "cli/chain.h"
-#include "cli/image_io.h"
-#include "cli/picture_format.h"
-#include "cli/plugin_host.h"
+#include "cli/chain/chain.h"
+#include "cli/pictures/image_io.h"
+#include "cli/pictures/picture_format.h"
+#include "cli/plugin/plugin_host.h"
 
 namespace tonalith::cli {
 

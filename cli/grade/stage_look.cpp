@@ -3,10 +3,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/models.h"
+#include "cli/failure.h"
 #include "cli/grade/hue_mask.h"
 #include "cli/grade/session.h"
-#include "cli/host_conversions.h"
-#include "cli/picture.h"
+#include "cli/pictures/picture_correction.h"
+#include "cli/plot/curve_probe.h"
+#include "cli/plot/curves_svg.h"
+#include "cli/plugin/host_conversions.h"
 // Only the message numbers.
 #include "platform/win32.h"
 
@@ -96,7 +103,7 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
         std::memcpy(before.data(), block.data(), look->stage * kRecordSize);
         prober_->SetChain(before);
         if (!prober_->Process(input.data(), width, height, width))
-            throw CliError("the plug-in could not correct the picture (it could not get its working memory)");
+            throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     }
     StagePanels panels = ProbeStageCurves(*prober_, stage, look->stage);
     AddBackdrops(panels, stage.type, input);

@@ -7,6 +7,11 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/models.h"
+#include "cli/failure.h"
 #include "cli/grade/scopes.h"
 #include "cli/grade/session.h"
 
@@ -74,7 +79,7 @@ void RegisterStageRoutes(httplib::Server& server, GradeSession& session) {
             std::string png = scopes->Get(kind, of == "after", version);
             Versioned(res, version);
             res.set_content(std::move(png), "image/png");
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
@@ -84,7 +89,7 @@ void RegisterStageRoutes(httplib::Server& server, GradeSession& session) {
             Versioned(res, look->version);
             res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
             res.set_content(look->curvesSvg, "image/svg+xml");
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
@@ -94,7 +99,7 @@ void RegisterStageRoutes(httplib::Server& server, GradeSession& session) {
             Versioned(res, look->version);
             if (look->model != kHsv) return Refuse(res, 409, "the current stage is not an HSV stage: it has no hue window");
             res.set_content(look->maskPng, "image/png");
-        } catch (const CliError& e) {
+        } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });

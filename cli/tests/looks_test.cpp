@@ -9,8 +9,9 @@
 #include <functional>
 #include <string>
 
-#include "cli/chain.h"
-#include "cli/picture.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/pictures/picture_correction.h"
 
 namespace tonalith::cli {
 namespace {

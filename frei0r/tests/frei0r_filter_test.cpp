@@ -15,9 +15,13 @@ extern "C" {
 #include <thread>
 #include <vector>
 
-#include "cli/chain.h"
-#include "cli/picture.h"
-#include "cli/plugin_host.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/stage_option.h"
+#include "cli/demo/test_picture.h"
+#include "cli/pictures/picture_correction.h"
+#include "cli/plugin/plugin_host.h"
 
 namespace {
 

@@ -9,9 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/chain.h"
-#include "cli/image_io.h"
-#include "cli/y4m.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/chain/chain_report.h"
+#include "cli/chain/stage_option.h"
+#include "cli/failure.h"
+#include "cli/pictures/image_io.h"
+#include "cli/video/y4m.h"
 
 using namespace tonalith::cli;
 
@@ -30,7 +35,7 @@ void Chains(const std::string& bytes) {
     std::string json;
     try {
         json = ChainToJson(loaded.chain, "fuzz.chain");
-    } catch (const CliError&) {
+    } catch (const Failure&) {
         return;  // a block JSON cannot carry (unknown types, values outside range)
     }
     const Chain back = ParseChainJson(json, "fuzz.json");
@@ -74,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 2: Y4m(bytes); break;
             default: Picture(bytes); break;
         }
-    } catch (const CliError&) {
+    } catch (const Failure&) {
     } catch (const std::bad_alloc&) {
     }
     return 0;

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/chain.h"
+#include "cli/chain/block.h"
+#include "cli/chain/chain.h"
+#include "cli/chain/chain_file.h"
 #include "host/filter_abi.h"
 #include "platform/win32_standin.h"
 #include "tests/dialog_texts.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/host_conversions.h"
+#include "cli/plugin/host_conversions.h"
 
 namespace tonalith::pe {
 

@@ -1,0 +1,223 @@
+#include "cli/video/sample_kernels.h"
+
+#include <bit>
+#include <stdexcept>
+
+namespace tonalith::cli {
+
+static_assert(std::endian::native == std::endian::little, "deep y4m samples are read as native uint16");
+
+namespace {
+
+// Found by search against the rounding tables; the tests check every code of every depth.
+constexpr SampleMap In(uint32_t maxCode, uint32_t a, int64_t b, uint32_t shift, int32_t bias) {
+    return SampleMap{maxCode, a, b > 0 ? static_cast<uint32_t>(b) : 0u, b < 0 ? static_cast<uint32_t>(-b) : 0u, shift,
+                     4095u, bias};
+}
+constexpr SampleMap Out(uint32_t maxCode, uint32_t a, int64_t b, uint32_t shift, int32_t bias) {
+    return SampleMap{4095u, a, b > 0 ? static_cast<uint32_t>(b) : 0u, b < 0 ? static_cast<uint32_t>(-b) : 0u, shift,
+                     maxCode, bias};
+}
+
+constexpr DepthMaps kDepth8{In(255, 4111, 135, 8, 0), In(255, 4111, -1793, 8, 2048), Out(255, 4081, 32760, 16, 0),
+                            Out(255, 4081, 63488, 16, 2048)};
+constexpr DepthMaps kDepth10{In(1023, 4099, 513, 10, 0), In(1023, 4099, -1025, 10, 2048),
+                             Out(1023, 4093, 8190, 14, 0), Out(1023, 4093, 14336, 14, 2048)};
+constexpr DepthMaps kDepth12{In(4095, 1, 0, 0, 0), In(4095, 1, 0, 0, 2048), Out(4095, 1, 0, 0, 0),
+                             Out(4095, 1, 0, 0, 2048)};
+constexpr DepthMaps kDepth16{In(65535, 65521, 524280, 20, 0), In(65535, 65521, 1015808, 20, 2048),
+                             Out(65535, 65551, 2055, 12, 0), Out(65535, 65551, -28672, 12, 2048)};
+
+template <typename Code>
+[[gnu::always_inline]] inline void ToPixels(const Code* __restrict y, const Code* __restrict cb,
+                                            const Code* __restrict cr, YcPixel* __restrict out, size_t n,
+                                            const DepthMaps& m) {
+    const SampleMap l = m.lumaIn, c = m.chromaIn;
+    for (size_t i = 0; i < n; ++i) {
+        out[i].y = static_cast<int16_t>(MapIn(l, y[i]));
+        out[i].cb = static_cast<int16_t>(MapIn(c, cb[i]));
+        out[i].cr = static_cast<int16_t>(MapIn(c, cr[i]));
+    }
+}
+
+template <typename Code>
+[[gnu::always_inline]] inline void ToPlanes(const YcPixel* __restrict in, Code* __restrict y, Code* __restrict cb,
+                                            Code* __restrict cr, size_t n, const DepthMaps& m) {
+    const SampleMap l = m.lumaOut, c = m.chromaOut;
+    for (size_t i = 0; i < n; ++i) {
+        y[i] = static_cast<Code>(MapOut(l, in[i].y));
+        cb[i] = static_cast<Code>(MapOut(c, in[i].cb));
+        cr[i] = static_cast<Code>(MapOut(c, in[i].cr));
+    }
+}
+
+template <typename Code>
+[[gnu::always_inline]] inline void FromField(const int16_t* __restrict field, Code* __restrict plane, size_t n,
+                                             const SampleMap& mi) {
+    const SampleMap m = mi;
+    for (size_t i = 0; i < n; ++i) plane[i] = static_cast<Code>(MapOut(m, field[3 * i]));
+}
+
+template <typename Code>
+[[gnu::always_inline]] inline void Weigh(const Code* __restrict r0, int w0, const Code* __restrict r1, int w1,
+                                         const Code* __restrict r2, int w2, const SampleMap& mi,
+                                         int32_t* __restrict out, size_t n) {
+    const SampleMap m = mi;
+    for (size_t i = 0; i < n; ++i) out[i] = MapIn(m, r0[i]) * w0 + MapIn(m, r1[i]) * w1 + MapIn(m, r2[i]) * w2;
+}
+
+template <typename Code>
+[[gnu::always_inline]] inline void LumaCodes(const Code* __restrict y, const int16_t* __restrict cb,
+                                             const int16_t* __restrict cr, YcPixel* __restrict out, size_t n,
+                                             const SampleMap& mi) {
+    const SampleMap m = mi;
+    for (size_t i = 0; i < n; ++i) {
+        out[i].y = static_cast<int16_t>(MapIn(m, y[i]));
+        out[i].cb = cb[i];
+        out[i].cr = cr[i];
+    }
+}
+
+template <typename Code>
+[[gnu::always_inline]] inline void ChromaCodes(const int16_t* __restrict y, const Code* __restrict cb,
+                                               const Code* __restrict cr, YcPixel* __restrict out, size_t n,
+                                               const SampleMap& mi) {
+    const SampleMap m = mi;
+    for (size_t i = 0; i < n; ++i) {
+        out[i].y = y[i];
+        out[i].cb = static_cast<int16_t>(MapIn(m, cb[i]));
+        out[i].cr = static_cast<int16_t>(MapIn(m, cr[i]));
+    }
+}
+
+inline int16_t Norm(int32_t sum) { return static_cast<int16_t>((sum + 8) >> 4); }
+
+}  // namespace
+
+const DepthMaps& MapsForDepth(int bitDepth) {
+    switch (bitDepth) {
+    case 8: return kDepth8;
+    case 10: return kDepth10;
+    case 12: return kDepth12;
+    case 16: return kDepth16;
+    default: throw std::invalid_argument("no sample maps for this bit depth");
+    }
+}
+
+// (Not under ThreadSanitizer: the clones' resolvers run before its runtime is ready.)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
+#define TONALITH_SAMPLE_CLONES __attribute__((target_clones("avx2", "default"), optimize("O3")))
+#else
+#define TONALITH_SAMPLE_CLONES
+#endif
+
+TONALITH_SAMPLE_CLONES
+void PlanesToPixels(const void* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
+    const DepthMaps& m = MapsForDepth(bitDepth);
+    if (bitDepth == 8)
+        ToPixels(static_cast<const uint8_t*>(y), static_cast<const uint8_t*>(cb), static_cast<const uint8_t*>(cr), out,
+                 n, m);
+    else
+        ToPixels(static_cast<const uint16_t*>(y), static_cast<const uint16_t*>(cb), static_cast<const uint16_t*>(cr),
+                 out, n, m);
+}
+
+TONALITH_SAMPLE_CLONES
+void PixelsToPlanes(const YcPixel* in, void* y, void* cb, void* cr, size_t n, int bitDepth) {
+    const DepthMaps& m = MapsForDepth(bitDepth);
+    if (bitDepth == 8)
+        ToPlanes(in, static_cast<uint8_t*>(y), static_cast<uint8_t*>(cb), static_cast<uint8_t*>(cr), n, m);
+    else
+        ToPlanes(in, static_cast<uint16_t*>(y), static_cast<uint16_t*>(cb), static_cast<uint16_t*>(cr), n, m);
+}
+
+TONALITH_SAMPLE_CLONES
+void FieldToPlane(const YcPixel* in, int field, void* plane, size_t n, int bitDepth) {
+    const DepthMaps& m = MapsForDepth(bitDepth);
+    const int16_t* source = reinterpret_cast<const int16_t*>(in) + field;
+    const SampleMap& map = field == 0 ? m.lumaOut : m.chromaOut;
+    if (bitDepth == 8) FromField(source, static_cast<uint8_t*>(plane), n, map);
+    else FromField(source, static_cast<uint16_t*>(plane), n, map);
+}
+
+}  // namespace tonalith::cli
+
+namespace tonalith::cli {
+
+TONALITH_SAMPLE_CLONES
+void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, const SampleMap& map,
+               int32_t* out, size_t n, int bitDepth) {
+    if (bitDepth == 8)
+        Weigh(static_cast<const uint8_t*>(row0), w0, static_cast<const uint8_t*>(row1), w1,
+              static_cast<const uint8_t*>(row2), w2, map, out, n);
+    else
+        Weigh(static_cast<const uint16_t*>(row0), w0, static_cast<const uint16_t*>(row1), w1,
+              static_cast<const uint16_t*>(row2), w2, map, out, n);
+}
+
+// Centred chroma sample k lies a quarter of a chroma step from luma samples 2k and 2k+1: 3/4 of
+// it and 1/4 of its neighbour on that side. Co-sited: luma 2k is the sample itself, 2k+1 the
+// mean of k and k+1. The edges repeat the outermost sample.
+TONALITH_SAMPLE_CLONES
+void UpsampleRow(const int32_t* __restrict t, int chromaWidth, int16_t* __restrict out, int width, Siting siting) {
+    const int last = chromaWidth - 1;
+    if (siting == Siting::kSame) {
+        for (int x = 0; x < width; ++x) out[x] = Norm(4 * t[x]);
+        return;
+    }
+    const auto at = [&](int k) { return t[k < 0 ? 0 : (k > last ? last : k)]; };
+    const int inner = width / 2 - 1;  // pairs (2k, 2k+1) with k-1 and k+1 inside the row
+    if (siting == Siting::kCentred) {
+        for (int k = 1; k < inner; ++k) {
+            out[2 * k] = Norm(3 * t[k] + t[k - 1]);
+            out[2 * k + 1] = Norm(3 * t[k] + t[k + 1]);
+        }
+        for (int x : {0, 1, 2 * inner, 2 * inner + 1, width - 1})
+            if (x >= 0 && x < width) out[x] = Norm(3 * at(x / 2) + at(x % 2 ? x / 2 + 1 : x / 2 - 1));
+    } else {
+        for (int k = 1; k < inner; ++k) {
+            out[2 * k] = Norm(4 * t[k]);
+            out[2 * k + 1] = Norm(2 * t[k] + 2 * t[k + 1]);
+        }
+        for (int x : {0, 1, 2 * inner, 2 * inner + 1, width - 1})
+            if (x >= 0 && x < width) out[x] = Norm(x % 2 ? 2 * at(x / 2) + 2 * at(x / 2 + 1) : 4 * at(x / 2));
+    }
+}
+
+// The luma a chroma sample stands for: the two luma samples it sits between (centred), or
+// 1/4, 1/2, 1/4 of its own and its neighbours (co-sited).
+TONALITH_SAMPLE_CLONES
+void DownsampleRow(const int32_t* __restrict s, int width, int16_t* __restrict out, int chromaWidth, Siting siting) {
+    const int last = width - 1;
+    if (siting == Siting::kSame) {
+        for (int k = 0; k < chromaWidth; ++k) out[k] = Norm(4 * s[k]);
+        return;
+    }
+    const auto at = [&](int x) { return s[x < 0 ? 0 : (x > last ? last : x)]; };
+    const int inner = (width - 1) / 2;  // chroma samples whose 2k-1 .. 2k+1 lie inside the row
+    if (siting == Siting::kCentred) {
+        for (int k = 0; k < inner; ++k) out[k] = Norm(2 * s[2 * k] + 2 * s[2 * k + 1]);
+        for (int k = inner; k < chromaWidth; ++k) out[k] = Norm(2 * at(2 * k) + 2 * at(2 * k + 1));
+    } else {
+        for (int k = 1; k < inner; ++k) out[k] = Norm(s[2 * k - 1] + 2 * s[2 * k] + s[2 * k + 1]);
+        for (int k : {0, inner, chromaWidth - 1})
+            if (k >= 0 && k < chromaWidth) out[k] = Norm(at(2 * k - 1) + 2 * at(2 * k) + at(2 * k + 1));
+        for (int k = inner + 1; k < chromaWidth - 1; ++k) out[k] = Norm(at(2 * k - 1) + 2 * at(2 * k) + at(2 * k + 1));
+    }
+}
+
+TONALITH_SAMPLE_CLONES
+void LumaCodesToPixels(const void* y, const int16_t* cb, const int16_t* cr, YcPixel* out, size_t n, int bitDepth) {
+    const SampleMap& m = MapsForDepth(bitDepth).lumaIn;
+    if (bitDepth == 8) LumaCodes(static_cast<const uint8_t*>(y), cb, cr, out, n, m);
+    else LumaCodes(static_cast<const uint16_t*>(y), cb, cr, out, n, m);
+}
+
+TONALITH_SAMPLE_CLONES
+void ChromaCodesToPixels(const int16_t* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
+    const SampleMap& m = MapsForDepth(bitDepth).chromaIn;
+    if (bitDepth == 8) ChromaCodes(y, static_cast<const uint8_t*>(cb), static_cast<const uint8_t*>(cr), out, n, m);
+    else ChromaCodes(y, static_cast<const uint16_t*>(cb), static_cast<const uint16_t*>(cr), out, n, m);
+}
+
+}  // namespace tonalith::cli

@@ -1,0 +1,429 @@
+#include "cli/video/y4m.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "cli/band_pool.h"
+#include "cli/video/sample_kernels.h"
+
+namespace tonalith::cli {
+namespace {
+
+constexpr size_t kMaxLine = 4096;
+// A frame's data is read in steps of at least this, its buffer growing with what arrives, so a
+// header that declares huge frames costs nothing until their bytes are there.
+constexpr size_t kReadStep = size_t{1} << 20;
+
+// Reads up to and including '\n'. Returns false when the stream ends before any byte.
+bool ReadLine(std::FILE* in, std::string& line, bool& complete) {
+    line.clear();
+    complete = false;
+    int c;
+    while ((c = std::fgetc(in)) != EOF) {
+        if (c == '\n') {
+            complete = true;
+            return true;
+        }
+        line.push_back(static_cast<char>(c));
+        if (line.size() > kMaxLine) return true;
+    }
+    return !line.empty();
+}
+
+// The ffmpeg pixel format that turns a given y4m chroma tag into one this tool reads.
+std::string SuggestedFormat(const std::string& tag) {
+    for (const char* depth : {"p10", "p12", "p16"})
+        if (tag.size() >= 3 && tag.find(depth) != std::string::npos) return std::string("yuv420") + depth + "le -strict -1";
+    // ffmpeg writes the deeper y4m layouts only with -strict -1.
+    if (tag.find("p9") != std::string::npos || tag.find("p14") != std::string::npos) return "yuv420p16le -strict -1";
+    return "yuv420p";
+}
+
+struct Layout {
+    const char* tag;
+    int bitDepth;
+    Siting horizontal, vertical;
+};
+constexpr Siting kSame = Siting::kSame, kCentred = Siting::kCentred, kCosited = Siting::kCosited;
+// 4:2:2 chroma sits on the even luma columns; y4m's plain and deep 4:2:0 tags mean the centred
+// siting of C420jpeg, the format's default.
+constexpr Layout kLayouts[] = {
+    {"444", 8, kSame, kSame},          {"444p10", 10, kSame, kSame},       {"444p12", 12, kSame, kSame},
+    {"444p16", 16, kSame, kSame},      {"422", 8, kCosited, kSame},        {"422p10", 10, kCosited, kSame},
+    {"422p12", 12, kCosited, kSame},   {"422p16", 16, kCosited, kSame},    {"420jpeg", 8, kCentred, kCentred},
+    {"420", 8, kCentred, kCentred},    {"420mpeg2", 8, kCosited, kCentred}, {"420paldv", 8, kCosited, kCosited},
+    {"420p10", 10, kCentred, kCentred}, {"420p12", 12, kCentred, kCentred}, {"420p16", 16, kCentred, kCentred},
+};
+
+}  // namespace
+
+Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixels) {
+    std::string line;
+    bool complete;
+    if (!ReadLine(in, line, complete)) throw Failure(name + ": the stream is empty");
+    if (line.compare(0, 10, "YUV4MPEG2 ") != 0 && line != "YUV4MPEG2")
+        throw Failure(name + ": not a YUV4MPEG2 stream (use ffmpeg ... -f yuv4mpegpipe)");
+    if (!complete) throw Failure(name + ": bad YUV4MPEG2 header: no end of line");
+    Y4mHeader header;
+    header.line = line;
+    std::string chroma = "420jpeg";  // the format's default when no C tag is given
+    std::istringstream tokens(line.substr(9));
+    std::string token;
+    while (tokens >> token) {
+        const char tag = token[0];
+        const std::string value = token.substr(1);
+        if (tag == 'W' || tag == 'H') {
+            char* end = nullptr;
+            const long v = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end || v <= 0 || v > 32768)
+                throw Failure(name + ": bad YUV4MPEG2 header: " + token + " is not a usable " +
+                               (tag == 'W' ? "width" : "height"));
+            (tag == 'W' ? header.width : header.height) = static_cast<int>(v);
+        } else if (tag == 'C') {
+            chroma = value;
+        } else if (token == "XCOLORRANGE=FULL") {
+            header.fullRange = true;
+        }
+    }
+    if (header.width == 0 || header.height == 0)
+        throw Failure(name + ": bad YUV4MPEG2 header: the width (W) or height (H) is missing");
+    if (const std::string over = OverPixelBudget(header.width, header.height, maxPixels); !over.empty())
+        throw Failure(name + ": frames of " + over);
+    for (const Layout& layout : kLayouts)
+        if (chroma == layout.tag) {
+            header.bitDepth = layout.bitDepth;
+            header.horizontal = layout.horizontal;
+            header.vertical = layout.vertical;
+            return header;
+        }
+    throw Failure(name + ": chroma layout C" + chroma +
+                   " is not supported; tonalith reads 4:4:4, 4:2:2 and 4:2:0 at 8, 10, 12 or 16 bits: use -pix_fmt " +
+                   SuggestedFormat(chroma) + " -f yuv4mpegpipe in the ffmpeg command that writes the stream");
+}
+
+bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& header, int64_t index,
+                  std::string& frameLine, std::vector<uint8_t>& raw) {
+    bool complete;
+    if (!ReadLine(in, frameLine, complete)) {
+        if (std::ferror(in)) throw Failure(name + ": read error: " + std::strerror(errno));
+        return false;
+    }
+    const std::string where = name + ": frame " + std::to_string(index + 1);
+    if (!complete) {
+        if (std::ferror(in)) throw Failure(name + ": read error: " + std::strerror(errno));
+        throw Y4mCutShort(where + " is cut short (in its FRAME header)");
+    }
+    if (frameLine.compare(0, 5, "FRAME") != 0 || (frameLine.size() > 5 && frameLine[5] != ' '))
+        throw Failure(where + ": expected a FRAME header");
+    const size_t bytes = header.FrameBytes();
+    size_t got = 0;
+    while (got < bytes) {
+        const size_t step = raw.size() >= bytes ? bytes - got : std::min(bytes - got, std::max(kReadStep, got));
+        if (raw.size() < got + step) raw.resize(got + step);
+        const size_t n = std::fread(raw.data() + got, 1, step, in);
+        got += n;
+        if (n < step) break;
+    }
+    if (got != bytes) {
+        if (std::ferror(in)) throw Failure(where + ": read error: " + std::strerror(errno));
+        throw Y4mCutShort(where + " is cut short: expected " + std::to_string(bytes) + " bytes, got " + std::to_string(got));
+    }
+    return true;
+}
+
+namespace {
+
+// Two taps, weights summing to 4, from the chroma samples to luma sample p along one axis.
+struct UpTap {
+    int i0, w0, i1, w1;
+};
+UpTap UpsampleTap(Siting siting, int p, int chromaCount) {
+    const auto at = [&](int i) { return std::clamp(i, 0, chromaCount - 1); };
+    const int k = p / 2;
+    switch (siting) {
+    case Siting::kCentred: return p % 2 == 0 ? UpTap{at(k), 3, at(k - 1), 1} : UpTap{at(k), 3, at(k + 1), 1};
+    case Siting::kCosited: return p % 2 == 0 ? UpTap{at(k), 4, at(k), 0} : UpTap{at(k), 2, at(k + 1), 2};
+    case Siting::kSame: break;
+    }
+    return UpTap{at(p), 4, at(p), 0};
+}
+
+// Three taps, weights summing to 4, from the luma samples around chroma sample k along one axis:
+// the luma the chroma sample stands for.
+struct DownTap {
+    int i0, w0, i1, w1, i2, w2;
+};
+DownTap DownsampleTap(Siting siting, int k, int lumaCount) {
+    const auto at = [&](int i) { return std::clamp(i, 0, lumaCount - 1); };
+    switch (siting) {
+    case Siting::kCentred: return DownTap{at(2 * k), 2, at(2 * k + 1), 2, at(2 * k), 0};
+    case Siting::kCosited: return DownTap{at(2 * k - 1), 1, at(2 * k), 2, at(2 * k + 1), 1};
+    case Siting::kSame: break;
+    }
+    return DownTap{at(k), 4, at(k), 0, at(k), 0};
+}
+
+// A queue of frame slots between two pipeline stages. Closing it wakes every waiter; Pop then
+// returns null once it is empty.
+template <typename T>
+class SlotQueue {
+public:
+    void Push(T item) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (closed_) return;
+            items_.push_back(item);
+        }
+        ready_.notify_one();
+    }
+    T Pop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [&] { return closed_ || !items_.empty(); });
+        if (items_.empty()) return nullptr;
+        T item = items_.front();
+        items_.pop_front();
+        return item;
+    }
+    void Close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<T> items_;
+    bool closed_ = false;
+};
+
+}  // namespace
+
+FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts)
+    : header_(header), hosts_(std::move(hosts)) {
+    pool_ = std::make_unique<BandPool>(static_cast<int>(hosts_.size()));
+}
+
+FrameCorrector::~FrameCorrector() = default;
+
+void FrameCorrector::ToPixels(int band, const uint8_t* planes) {
+    const int width = header_.width, depth = header_.bitDepth;
+    const size_t sample = header_.BytesPerSample();
+    const size_t area = static_cast<size_t>(width) * header_.height;
+    const int chromaWidth = header_.ChromaWidth(), chromaHeight = header_.ChromaHeight();
+    const size_t chromaArea = static_cast<size_t>(chromaWidth) * chromaHeight;
+    const uint8_t* yPlane = planes;
+    const uint8_t* cbPlane = planes + area * sample;
+    const uint8_t* crPlane = cbPlane + chromaArea * sample;
+    const auto [r0, r1] = Band(header_.height, band, static_cast<int>(hosts_.size()));
+    const size_t first = static_cast<size_t>(r0) * width, count = static_cast<size_t>(r1 - r0) * width;
+    if (!header_.Subsampled()) {
+        PlanesToPixels(yPlane + first * sample, cbPlane + first * sample, crPlane + first * sample,
+                       pixels_.data() + first, count, depth);
+        return;
+    }
+    const DepthMaps& maps = MapsForDepth(depth);
+    const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
+    std::vector<int32_t> sums(2 * widest);
+    std::vector<int16_t> row16(2 * widest);
+    const auto cbRow = [&](int j) { return cbPlane + static_cast<size_t>(j) * chromaWidth * sample; };
+    const auto crRow = [&](int j) { return crPlane + static_cast<size_t>(j) * chromaWidth * sample; };
+    const auto yRow = [&](int r) { return yPlane + static_cast<size_t>(r) * width * sample; };
+    for (int r = r0; r < r1; ++r) {
+        const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
+        WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, maps.chromaIn, sums.data(),
+                  chromaWidth, depth);
+        WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, maps.chromaIn,
+                  sums.data() + widest, chromaWidth, depth);
+        UpsampleRow(sums.data(), chromaWidth, row16.data(), width, header_.horizontal);
+        UpsampleRow(sums.data() + widest, chromaWidth, row16.data() + widest, width, header_.horizontal);
+        LumaCodesToPixels(yRow(r), row16.data(), row16.data() + widest, pixels_.data() + static_cast<size_t>(r) * width,
+                          width, depth);
+    }
+    const auto [c0, c1] = Band(chromaHeight, band, static_cast<int>(hosts_.size()));
+    YcPixel* chroma = pixels_.data() + area;
+    for (int j = c0; j < c1; ++j) {
+        const DownTap tap = DownsampleTap(header_.vertical, j, header_.height);
+        WeighRows(yRow(tap.i0), tap.w0, yRow(tap.i1), tap.w1, yRow(tap.i2), tap.w2, maps.lumaIn, sums.data(), width,
+                  depth);
+        DownsampleRow(sums.data(), width, row16.data(), chromaWidth, header_.horizontal);
+        ChromaCodesToPixels(row16.data(), cbRow(j), crRow(j), chroma + static_cast<size_t>(j) * chromaWidth, chromaWidth,
+                            depth);
+    }
+}
+
+bool FrameCorrector::Correct(int band, uint8_t* planes) {
+    const int width = header_.width, depth = header_.bitDepth;
+    const size_t sample = header_.BytesPerSample();
+    const size_t area = static_cast<size_t>(width) * header_.height;
+    const int chromaWidth = header_.ChromaWidth(), chromaHeight = header_.ChromaHeight();
+    const size_t chromaArea = static_cast<size_t>(chromaWidth) * chromaHeight;
+    uint8_t* yPlane = planes;
+    uint8_t* cbPlane = planes + area * sample;
+    uint8_t* crPlane = cbPlane + chromaArea * sample;
+    PluginHost& host = *hosts_[band];
+    const auto [r0, r1] = Band(header_.height, band, static_cast<int>(hosts_.size()));
+    const size_t first = static_cast<size_t>(r0) * width, count = static_cast<size_t>(r1 - r0) * width;
+    if (r1 > r0 && !host.Process(pixels_.data() + first, width, r1 - r0, width)) return false;
+    if (!header_.Subsampled()) {
+        PixelsToPlanes(pixels_.data() + first, yPlane + first * sample, cbPlane + first * sample,
+                       crPlane + first * sample, count, depth);
+        return true;
+    }
+    FieldToPlane(pixels_.data() + first, 0, yPlane + first * sample, count, depth);
+    const auto [c0, c1] = Band(chromaHeight, band, static_cast<int>(hosts_.size()));
+    const size_t chromaFirst = static_cast<size_t>(c0) * chromaWidth;
+    const size_t chromaCount = static_cast<size_t>(c1 - c0) * chromaWidth;
+    YcPixel* chroma = pixels_.data() + area + chromaFirst;
+    if (c1 > c0 && !host.Process(chroma, chromaWidth, c1 - c0, chromaWidth)) return false;
+    FieldToPlane(chroma, 1, cbPlane + chromaFirst * sample, chromaCount, depth);
+    FieldToPlane(chroma, 2, crPlane + chromaFirst * sample, chromaCount, depth);
+    return true;
+}
+
+// Every band is read into pixels before any band is written back: the subsampled layouts read
+// the neighbouring rows of other bands.
+bool FrameCorrector::Correct(uint8_t* planes) {
+    // Sized at the first whole frame, not from the header: a header alone may declare anything.
+    if (pixels_.empty()) {
+        const size_t area = static_cast<size_t>(header_.width) * header_.height;
+        pixels_.resize(area + (header_.Subsampled() ? static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight() : 0));
+    }
+    pool_->Run([&](int band) { ToPixels(band, planes); });
+    std::vector<char> corrected(hosts_.size(), 0);
+    pool_->Run([&](int band) { corrected[band] = Correct(band, planes); });
+    return std::all_of(corrected.begin(), corrected.end(), [](char c) { return c != 0; });
+}
+
+int AvailableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, PluginHost& host,
+                     const VideoOptions& options) {
+    const Y4mHeader header = ReadY4mHeader(in, inName, options.maxPixels);
+    host.SetLimitedRange(!header.fullRange);
+    // More bands than rows would leave instances idle.
+    const int threads = std::clamp(options.threads, 1, std::min(header.height, 64));
+    std::vector<std::unique_ptr<PluginHost>> instances;
+    std::vector<PluginHost*> hosts{&host};
+    for (int i = 1; i < threads; ++i) {
+        instances.push_back(host.PrivateInstance());
+        hosts.push_back(instances.back().get());
+    }
+    FrameCorrector corrector(header, hosts);
+    const std::string headerLine = header.line + "\n";
+    out.Write(headerLine.data(), headerLine.size());
+
+    // Three frames in flight: one being read, one corrected, one written. The reader's side lives
+    // in shared state, so a reader left waiting on a pipe (below) never touches freed memory.
+    struct Slot {
+        std::string frameLine;
+        std::vector<uint8_t> raw;
+    };
+    struct Shared {
+        std::array<Slot, 3> slots;
+        SlotQueue<Slot*> empty, read;
+        std::exception_ptr readError;
+        std::string cutShort;
+    };
+    const auto shared = std::make_shared<Shared>();
+    SlotQueue<Slot*> corrected;
+    for (Slot& slot : shared->slots) shared->empty.Push(&slot);
+    std::exception_ptr writeError;
+    std::atomic<bool> writeFailed{false};
+
+    std::thread reader([shared, in, inName, header] {
+        try {
+            for (int64_t index = 0;; ++index) {
+                Slot* slot = shared->empty.Pop();
+                if (!slot || !ReadY4mFrame(in, inName, header, index, slot->frameLine, slot->raw)) break;
+                shared->read.Push(slot);
+            }
+        } catch (const Y4mCutShort& cut) {
+            shared->cutShort = cut.what();
+        } catch (...) {
+            shared->readError = std::current_exception();
+        }
+        shared->read.Close();
+    });
+    std::thread writer([&] {
+        try {
+            while (Slot* slot = corrected.Pop()) {
+                slot->frameLine += '\n';
+                out.Write(slot->frameLine.data(), slot->frameLine.size());
+                out.Write(slot->raw.data(), slot->raw.size());
+                shared->empty.Push(slot);
+            }
+        } catch (...) {
+            writeError = std::current_exception();
+            writeFailed = true;
+        }
+        shared->empty.Close();
+    });
+
+    Y4mResult result;
+    int64_t& frames = result.frames;
+    const auto start = std::chrono::steady_clock::now();
+    auto lastReport = start;
+    std::optional<Failure> uncorrected;
+    while (Slot* slot = shared->read.Pop()) {
+        if (writeFailed) break;
+        if (!corrector.Correct(slot->raw.data())) {
+            uncorrected = Failure(inName + ": frame " + std::to_string(frames + 1) +
+                                   ": the plug-in could not correct it (it could not get its working memory); "
+                                   "stopped before writing it");
+            break;
+        }
+        corrected.Push(slot);
+        ++frames;
+        const auto now = std::chrono::steady_clock::now();
+        if (options.progress && now - lastReport > std::chrono::milliseconds(250)) {
+            const double seconds = std::chrono::duration<double>(now - start).count();
+            std::fprintf(stderr, "\rtonalith: %lld frames, %.1f frames/s ", static_cast<long long>(frames), frames / seconds);
+            lastReport = now;
+        }
+    }
+    corrected.Close();
+    writer.join();
+    // The writer closed the empty queue, so the reader stops at its next frame. If the output
+    // failed, the reader may sit in a read on a pipe that never ends: the process is about to
+    // report the failure and exit, so it is not waited for.
+    if (writeFailed || uncorrected) {
+        shared->read.Close();
+        shared->empty.Close();
+        reader.detach();
+        if (uncorrected) throw *uncorrected;
+        std::rethrow_exception(writeError);
+    }
+    reader.join();
+    if (shared->readError) std::rethrow_exception(shared->readError);
+    result.cutShort = shared->cutShort;
+    if (options.progress) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "\rtonalith: %lld frames, %.1f frames/s \n", static_cast<long long>(frames),
+                     seconds > 0 ? frames / seconds : 0.0);
+    }
+    return result;
+}
+
+}  // namespace tonalith::cli
