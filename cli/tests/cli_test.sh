@@ -575,11 +575,11 @@ install)
     done
     "copy/tonalith" --version | grep -q "plug-in: $work/copy/tonalith.so" || fail "the copy did not take the plug-in beside it"
     # The man page and the completion come from the command definitions.
-    for cmd in apply chain show convert curves models demo lut; do
+    for cmd in apply chain show convert curves models demo grade lut; do
         grep -q "^\.SS \"[a-z ]*$cmd\"" prefix/share/man/man1/tonalith.1 || fail "the man page lacks $cmd"
     done
     words=$(bash -c 'source prefix/share/bash-completion/completions/tonalith; COMP_WORDS=(tonalith ""); COMP_CWORD=1; _tonalith; echo "${COMPREPLY[*]}"')
-    [ "$words" = "apply chain curves models help demo lut" ] || fail "completion of commands: $words"
+    [ "$words" = "apply chain curves models help demo grade lut" ] || fail "completion of commands: $words"
     words=$(bash -c 'source prefix/share/bash-completion/completions/tonalith; COMP_WORDS=(tonalith apply --f); COMP_CWORD=2; _tonalith; echo "${COMPREPLY[*]}"')
     [ "$words" = "--format" ] || fail "completion of apply's options: $words"
     ;;
