@@ -9,7 +9,7 @@ set -euo pipefail
 set_name=${1:-all}
 demo_packages=(
     build-essential cmake ninja-build pkg-config
-    libpng-dev libjpeg62-turbo-dev libtiff-dev liblcms2-dev libcli11-dev nlohmann-json3-dev
+    libpng-dev libjpeg62-turbo-dev libtiff-dev liblcms2-dev libexiv2-dev libcli11-dev nlohmann-json3-dev
     libcpp-httplib-dev
 )
 test_packages=(
@@ -19,7 +19,7 @@ test_packages=(
     qemu-user wine64 xvfb xauth locales fonts-ipafont-gothic
     # tests and benchmarks; ImageMagick, ffmpeg and Ghostscript's ICC profiles are the test's
     # real consumers and fixture makers
-    googletest libgtest-dev libbenchmark-dev imagemagick ffmpeg libgs-common
+    googletest libgtest-dev libbenchmark-dev imagemagick ffmpeg libgs-common exiv2
     # peak memory of a command (GNU time) and private mount namespaces for device-node cases
     time util-linux
     # the LUT exports' readers, run by the tests

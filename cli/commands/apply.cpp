@@ -50,19 +50,6 @@ const char* Extension(OutputFormat format) {
 
 }  // namespace
 
-std::vector<std::string> FinishGraded(Image& image, int inputChannels) {
-    std::vector<std::string> notes;
-    const std::string why = RestoreGrey(image, inputChannels);
-    if (!why.empty()) notes.push_back(why);
-    // A grey profile cannot describe the RGB the chain made of a grey picture.
-    const std::vector<uint8_t>& icc = image.meta.icc;
-    if (image.channels >= 3 && icc.size() > 20 && std::memcmp(icc.data() + 16, "GRAY", 4) == 0) {
-        image.meta.icc.clear();
-        notes.push_back("the grey ICC profile does not fit the RGB output; it is left out");
-    }
-    return notes;
-}
-
 int ApplyFile(PluginHost& host, const std::string& input, const std::string& output, const ApplyOptions& options) {
     RefuseOverwritingInput(input, output);
     // Opened once: its kind comes from the bytes its reader then gets again.

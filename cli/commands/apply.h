@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "cli/limits.h"
-#include "cli/pictures/image_io.h"
 #include "cli/plugin/plugin_host.h"
 
 namespace tonalith::cli {
@@ -18,14 +17,6 @@ struct ApplyOptions {
     int64_t maxPixels = kDefaultMaxPixels;  // --max-pixels
     int threads = 0;     // video: plug-in instances correcting bands of a frame; 0 for the cores available
 };
-
-// A picture just through ApplyToImage, made ready to write: grey again when the chain left every
-// pixel neutral, and no grey ICC profile on RGB. Returns what the user should be told.
-std::vector<std::string> FinishGraded(Image& image, int inputChannels);
-
-// A picture just through ApplyToImage, made ready to write: grey again when the chain left every
-// pixel neutral, and no grey ICC profile on RGB. Returns what the user should be told.
-std::vector<std::string> FinishGraded(Image& image, int inputChannels);
 
 // IN and OUT may be "-" (standard input and output). The host holds the chain. Returns the exit
 // status (a video cut short inside a frame is kExitCutShort); throws on failure.

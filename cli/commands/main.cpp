@@ -278,11 +278,12 @@ int main(int argc, char** argv) {
                  "  tonalith demo --picture docs/photo/astronaut.jpg -o photo-demo");
 
     GradeServerOptions grade;
-    auto* gradeCommand = app.add_subcommand("grade", "grade a picture in the browser: grade PICTURE [CHAIN]");
+    auto* gradeCommand = app.add_subcommand("grade", "grade a picture or a video in the browser: grade PICTURE|VIDEO [CHAIN]");
     gradeCommand->add_option("picture", grade.picture, "the picture or video")->required();
     gradeCommand->add_option("chain", grade.chain, "the chain to start from (JSON or 680-byte block)");
     gradeCommand->add_option("--port", grade.port, "the port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
     gradeCommand->add_option("--plugin", grade.plugin, "the plug-in library (default: next to the executable)");
+    gradeCommand->add_flag("--open", grade.open, "open the page in the default browser (xdg-open)");
 
     LutOptions lutOptions;
     auto* lut = AddLutCommand(app, lutOptions, stageHelp);

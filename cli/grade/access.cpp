@@ -5,11 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/chain/block.h"
-#include "cli/chain/chain.h"
-#include "cli/chain/chain_file.h"
-#include "cli/chain/chain_json.h"
-#include "cli/chain/models.h"
 #include "cli/failure.h"
 
 namespace tonalith::cli {

@@ -2,22 +2,27 @@
 
 #include <httplib.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
+#include <memory>
+#include <optional>
 #include <thread>
 
-#include "cli/chain/block.h"
-#include "cli/chain/chain_file.h"
-#include "cli/chain/chain_json.h"
-#include "cli/chain/models.h"
-#include "cli/failure.h"
 #include "cli/grade/access.h"
+#include "cli/grade/process.h"
 #include "cli/grade/session.h"
 #include "cli/grade/stage_routes.h"
+#include "cli/grade/video_source.h"
 #include "cli/pictures/picture_format.h"
 #include "cli/plugin/plugin_host.h"
 #include "cli/video/y4m.h"
@@ -69,6 +74,30 @@ httplib::Server::Handler Json(GradeSession& session, Action action) {
     };
 }
 
+// The desktop's default browser, through xdg-open. Its exit is not waited for; a missing opener is
+// a note, not a failure: the address is printed anyway.
+void OpenInBrowser(const std::string& url) {
+    pid_t child = 0;
+    const int error = SpawnProgram({"xdg-open", url}, nullptr, child);
+    if (error == ENOENT)
+        std::fprintf(stderr, "tonalith grade: note: no xdg-open here to start a browser; open the address above\n");
+    else if (error != 0)
+        std::fprintf(stderr, "tonalith grade: note: cannot start xdg-open (%s); open the address above\n", std::strerror(error));
+    else
+        std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+}
+
+// Pictures are told by their first bytes; a file that cannot be opened is the picture reader's to
+// report.
+bool IsPicture(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return true;
+    unsigned char head[16] = {};
+    const size_t n = std::fread(head, 1, sizeof head, file.get());
+    const FileKind kind = SniffKind(head, n);
+    return kind == FileKind::kPng || kind == FileKind::kJpeg || kind == FileKind::kTiff;
+}
+
 }  // namespace
 
 int RunGradeServer(const GradeServerOptions& options) {
@@ -80,16 +109,28 @@ int RunGradeServer(const GradeServerOptions& options) {
     for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, stop);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    Image picture = ReadImage(options.picture);
+    // A picture (PNG, JPEG, TIFF) is read here; anything else is a video ffmpeg decodes a frame
+    // at a time.
+    std::optional<VideoSource> video;
+    Image picture;
+    if (IsPicture(options.picture)) picture = ReadImage(options.picture);
+    else video.emplace(options.picture);
     Chain chain;
     chain.stages.resize(1);
     if (options.chain) chain = LoadChainFile(*options.chain).chain;
     GradeSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin, std::move(picture), chain,
                          AvailableCores());
+    if (video) session.SetFrame(video->Decode(0), 0, video->Frames());
     const std::string token = MakeAccessToken();
 
     httplib::Server server;
     server.set_payload_max_length(64 * 1024);
+    // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server, or another
+    // program, bind the same port beside this one and take some of its connections.
+    server.set_socket_options([](int sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (options.port < 0 || options.port > 65535) throw Failure("--port must be 0..65535");
     int port = options.port;
     if (port == 0) port = server.bind_to_any_port("127.0.0.1");
@@ -169,7 +210,6 @@ int RunGradeServer(const GradeServerOptions& options) {
         res.set_content(session.ChainBlock(), "application/octet-stream");
     });
 
-    RegisterStageRoutes(server, session);
     // Save and open. Downloads are made when asked, from the chain as it stands; an upload is a
     // chain file (JSON or the 680-byte block) opened into the dialog.
     const auto attachment = [](httplib::Response& res, const std::string& name, const std::string& bytes, const char* type) {
@@ -223,7 +263,27 @@ int RunGradeServer(const GradeServerOptions& options) {
             Refuse(res, 500, e.what());
         }
     });
+    // A video's frame slider, and the graded frame as YUV4MPEG2.
+    server.Post("/api/frame", Json(session, [&video](GradeSession& s, const httplib::Request& req) {
+        if (!video) throw BadRequest("a picture has no frames");
+        const int index = IntField(Body(req), "frame");
+        if (index < 0 || index >= video->Frames())
+            throw BadRequest("frame must be 0.." + std::to_string(video->Frames() - 1));
+        s.SetFrame(video->Decode(index), index, video->Frames());
+        return s.State();
+    }));
+    server.Get("/api/frame.y4m", [&session, attachment](const httplib::Request&, httplib::Response& res) {
+        try {
+            attachment(res, "frame.y4m", session.GradedFrameY4m(), "application/octet-stream");
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
+        } catch (const Failure& e) {
+            Refuse(res, 500, e.what());
+        }
+    });
     server.Post("/api/chain", Json(session, [](GradeSession& s, const httplib::Request& req) { return s.OpenChain(req.body); }));
+
+    RegisterStageRoutes(server, session);
 
     std::atomic<int> signalled{0};
     std::thread stopper([&server, &stopSignals, &signalled] {
@@ -232,9 +292,11 @@ int RunGradeServer(const GradeServerOptions& options) {
         signalled = signal;
         server.stop();
     });
-    std::printf("tonalith grade: open http://127.0.0.1:%d/?token=%s\n", port, token.c_str());
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/?token=" + token;
+    std::printf("tonalith grade: open %s\n", url.c_str());
     std::printf("(Ctrl-C stops the server)\n");
     std::fflush(stdout);
+    if (options.open) OpenInBrowser(url);
     server.listen_after_bind();
     // Wakes the stopper if the server ended on its own.
     const bool stoppedBySignal = signalled != 0;

@@ -12,6 +12,7 @@ struct GradeServerOptions {
     std::optional<std::string> chain;
     std::string plugin;
     int port = 0;  // 0: a free port
+    bool open = false;  // --open: the default browser on the page, through xdg-open
 };
 
 // Serves until SIGINT or SIGTERM; returns the exit status.

@@ -8,17 +8,10 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "cli/chain/block.h"
-#include "cli/chain/chain_file.h"
-#include "cli/chain/chain_json.h"
-#include "cli/chain/models.h"
-#include "cli/commands/apply.h"
-#include "cli/failure.h"
+#include "cli/plugin/host_conversions.h"
 #include "cli/lut/lut_export.h"
 #include "cli/pictures/picture_correction.h"
-#include "cli/plot/curve_probe.h"
-#include "cli/plot/curves_svg.h"
-#include "cli/plugin/host_conversions.h"
+#include "cli/video/sample_kernels.h"
 // Only the message numbers: the functions are the plug-in's, reached through PluginHost::Windows().
 #include "platform/win32.h"
 
@@ -129,7 +122,8 @@ std::string GradeSession::StateLocked() {
                 {"ranges", ranges},
                 {"link", host_.Check() != 0},
                 {"width", picture_.width},
-                {"height", picture_.height}}
+                {"height", picture_.height},
+                {"video", video_ ? json{{"frame", frameIndex_}, {"frames", frameCount_}} : json()}}
         .dump();
 }
 
@@ -210,10 +204,20 @@ std::string GradeSession::OpenChain(const std::string& bytes) {
 
 void GradeSession::SetPicture(Image picture) {
     const size_t n = static_cast<size_t>(picture.width) * picture.height;
+    std::vector<YcPixel> source(n);
     const int channels = picture.channels;
-    const auto sample = [&](size_t i, int c) { return picture.samples[i * channels + (channels <= 2 ? 0 : c)]; };
-    // As `tonalith apply` brings a picture in.
-    std::vector<YcPixel> source = ImageToYc(picture);
+    const bool grey = channels <= 2;
+    const auto sample = [&](size_t i, int c) { return picture.samples[i * channels + (grey ? 0 : c)]; };
+    // As `tonalith apply` brings a picture in: 8-bit through the host's RgbToYc, 16-bit at the YC
+    // scale's full precision.
+    if (picture.bitDepth == 8) {
+        std::vector<uint8_t> bgr(n * 3);
+        for (size_t i = 0; i < n; ++i)
+            for (int c = 0; c < 3; ++c) bgr[3 * i + 2 - c] = static_cast<uint8_t>(sample(i, c));
+        HostRgbToYc(source.data(), bgr.data(), static_cast<int32_t>(n));
+    } else {
+        for (size_t i = 0; i < n; ++i) source[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
+    }
     // What the page shows as "before": the picture itself, to 8 bits.
     std::string original(n * 4, '\0');
     const int shift = picture.bitDepth == 8 ? 0 : 8;
@@ -222,6 +226,8 @@ void GradeSession::SetPicture(Image picture) {
         original[4 * i + 3] = static_cast<char>(picture.HasAlpha() ? picture.samples[i * channels + channels - 1] >> shift : 255);
     }
     std::lock_guard lock(mutex_);
+    video_ = false;
+    for (PluginHost* host : bandHosts_) host->SetLimitedRange(false);
     picture_ = std::move(picture);
     source_ = std::move(source);
     work_.resize(source_.size());
@@ -274,18 +280,28 @@ void GradeSession::ToRgba(int band, const std::vector<YcPixel>& pixels, std::str
     }
 }
 
-RgbaFrame GradeSession::Preview() {
-    const double start = ProcessCpuMs();
-    std::lock_guard lock(mutex_);
-    RgbaFrame frame{picture_.width, picture_.height, version_, 0, std::string(source_.size() * 4, '\0')};
-    // The other instances take the dialog's chain up before they run: each builds its curve set
-    // in its own band's call, in parallel with the others.
+// The other instances take the dialog's chain up before they run: each builds its curve set in
+// its own band's call, in parallel with the others.
+void GradeSession::TakeUpChain() {
     const Block chain = host_.StoredBlock();
     for (size_t b = 1; b < bandHosts_.size(); ++b)
         if (bandChains_[b] != chain) {
             bandHosts_[b]->SetChain(chain);
             bandChains_[b] = chain;
         }
+}
+
+RgbaFrame GradeSession::Preview() {
+    const double start = ProcessCpuMs();
+    std::lock_guard lock(mutex_);
+    if (video_) {
+        RgbaFrame frame = VideoPreviewLocked();
+        frame.cpuMs = ProcessCpuMs() - start;
+        lastPreview_ = std::make_shared<const RgbaFrame>(frame);
+        return frame;
+    }
+    RgbaFrame frame{picture_.width, picture_.height, version_, 0, std::string(source_.size() * 4, '\0')};
+    TakeUpChain();
     std::vector<char> corrected(bandHosts_.size(), 0);
     pool_.Run([&](int band) {
         const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
@@ -317,6 +333,80 @@ std::shared_ptr<const RgbaFrame> GradeSession::LastPreview() {
 uint64_t GradeSession::PictureVersion() {
     std::lock_guard lock(mutex_);
     return pictureVersion_;
+}
+
+namespace {
+
+// A frame's planes to RGBA for the screen: each pixel's own luma with the chroma sample of its
+// site (the nearest), through the host's YC to RGB pair for the frame's range.
+std::string FrameToRgba(const VideoFrame& frame) {
+    const Y4mHeader& h = frame.header;
+    const size_t n = static_cast<size_t>(h.width) * h.height;
+    const size_t sample = h.BytesPerSample();
+    const size_t chromaArea = static_cast<size_t>(h.ChromaWidth()) * h.ChromaHeight();
+    const uint8_t* y = frame.planes.data();
+    const uint8_t* cb = y + n * sample;
+    const uint8_t* cr = cb + chromaArea * sample;
+    std::vector<uint8_t> cbFull(n * sample), crFull(n * sample);
+    const int xShift = h.horizontal == Siting::kSame ? 0 : 1, yShift = h.vertical == Siting::kSame ? 0 : 1;
+    for (int row = 0; row < h.height; ++row)
+        for (int x = 0; x < h.width; ++x) {
+            const size_t at = (static_cast<size_t>(row) * h.width + x) * sample;
+            const size_t from = (static_cast<size_t>(row >> yShift) * h.ChromaWidth() + (x >> xShift)) * sample;
+            std::memcpy(&cbFull[at], cb + from, sample);
+            std::memcpy(&crFull[at], cr + from, sample);
+        }
+    std::vector<YcPixel> pixels(n);
+    PlanesToPixels(y, cbFull.data(), crFull.data(), pixels.data(), n, h.bitDepth);
+    std::vector<uint8_t> bgr(n * 3);
+    (h.fullRange ? HostYcToRgb : HostYcToRgbLimited)(bgr.data(), pixels.data(), static_cast<int32_t>(n));
+    std::string rgba(n * 4, '\xff');
+    for (size_t i = 0; i < n; ++i) {
+        rgba[4 * i] = static_cast<char>(bgr[3 * i + 2]);
+        rgba[4 * i + 1] = static_cast<char>(bgr[3 * i + 1]);
+        rgba[4 * i + 2] = static_cast<char>(bgr[3 * i]);
+    }
+    return rgba;
+}
+
+}  // namespace
+
+RgbaFrame GradeSession::VideoPreviewLocked() {
+    TakeUpChain();
+    VideoFrame graded = frame_;
+    FrameCorrector corrector(graded.header, bandHosts_);
+    if (!corrector.Correct(graded.planes.data()))
+        throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
+    return {graded.header.width, graded.header.height, version_, 0, FrameToRgba(graded)};
+}
+
+void GradeSession::SetFrame(VideoFrame frame, int index, int frames) {
+    std::string original = FrameToRgba(frame);
+    std::lock_guard lock(mutex_);
+    video_ = true;
+    for (PluginHost* host : bandHosts_) host->SetLimitedRange(!frame.header.fullRange);
+    picture_ = Image{};
+    picture_.width = frame.header.width;
+    picture_.height = frame.header.height;
+    source_.clear();
+    work_.clear();
+    frame_ = std::move(frame);
+    frameIndex_ = index;
+    frameCount_ = frames;
+    originalRgba_ = std::move(original);
+    pictureVersion_ = ++version_;
+}
+
+std::string GradeSession::GradedFrameY4m() {
+    std::lock_guard lock(mutex_);
+    if (!video_) throw BadRequest("a picture has no video frame to save");
+    VideoFrame graded = frame_;
+    FrameCorrector corrector(graded.header, {&host_});
+    if (!corrector.Correct(graded.planes.data()))
+        throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
+    std::string out = graded.header.line + "\nFRAME\n";
+    out.append(reinterpret_cast<const char*>(graded.planes.data()), graded.planes.size());
+    return out;
 }
 
 RgbaFrame GradeSession::Original() {
@@ -351,12 +441,27 @@ std::string InMemory(Write write) {
 std::string GradeSession::PictureFile(OutputFormat format, std::vector<std::string>& notes) {
     if (format == OutputFormat::kY4m) throw BadRequest("a picture is saved as PNG, TIFF or JPEG");
     Image graded;
+    int channels = 3;
+    bool video = false;
     {
         std::lock_guard lock(mutex_);
-        graded = picture_;
-        ApplyToImage(host_, graded);
+        video = video_;
+        if (!video) {
+            graded = picture_;
+            channels = picture_.channels;
+            ApplyToImage(host_, graded);
+        }
     }
-    notes = FinishGraded(graded, picture_.channels);
+    if (video) {
+        // A video's frame is saved as it shows: 8-bit RGB through the host's pair.
+        const RgbaFrame shown = Preview();
+        graded.width = shown.width;
+        graded.height = shown.height;
+        graded.samples.resize(static_cast<size_t>(shown.width) * shown.height * 3);
+        for (size_t i = 0; i < graded.samples.size() / 3; ++i)
+            for (int c = 0; c < 3; ++c) graded.samples[3 * i + c] = static_cast<uint8_t>(shown.rgba[4 * i + c]);
+    }
+    notes = FinishGraded(graded, channels);
     if (format == OutputFormat::kJpeg && graded.HasAlpha()) notes.push_back("JPEG has no alpha; the alpha channel is dropped");
     return InMemory([&](std::FILE* file) { WritePicture(file, graded, format, kDefaultJpegQuality, "the graded picture"); });
 }

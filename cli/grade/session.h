@@ -12,8 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/band_pool.h"
+#include "cli/video/band_pool.h"
+#include "cli/grade/video_source.h"
+#include "cli/chain/block.h"
 #include "cli/chain/chain.h"
+#include "cli/chain/chain_file.h"
+#include "cli/chain/chain_json.h"
+#include "cli/failure.h"
 #include "cli/pictures/image_io.h"
 #include "cli/pictures/picture_format.h"
 #include "cli/plugin/plugin_host.h"
@@ -54,8 +59,14 @@ public:
     // it: the window closes, the chain is handed over, the window opens on it. A malformed chain
     // throws BadRequest and changes nothing.
     std::string OpenChain(const std::string& bytes);
-    // Another picture to grade (a video's frame); the chain stays.
+    // Another picture to grade; the chain stays.
     void SetPicture(Image picture);
+    // A video's frame to grade instead: corrected as `tonalith apply` corrects the video (its own
+    // range and chroma layout), shown through the host's YC to RGB pair. `index` and `frames`
+    // are for the page's frame slider.
+    void SetFrame(VideoFrame frame, int index, int frames);
+    // The graded frame as a one-frame YUV4MPEG2 stream, as `tonalith apply` writes it.
+    std::string GradedFrameY4m();
 
     // The picture through the chain as it stands, and as it came; 8-bit RGBA.
     RgbaFrame Preview();
@@ -82,8 +93,8 @@ public:
     uint64_t PictureVersion();
     // The current stage on its own: its curves as `tonalith curves` draws them, over the histogram
     // of the picture as it enters the stage, and for an HSV stage the mask of its hue window
-    // (PNG; empty for other models). The probes run on a private instance of the plug-in, so the
-    // dialog's instance, window and chain stay as they are.
+    // (PNG; empty for other models, and for video frames). The probes run on a private instance
+    // of the plug-in, so the dialog's instance, window and chain stay as they are.
     struct StageLook {
         uint64_t version = 0;
         int stage = 0;
@@ -127,6 +138,13 @@ private:
     std::shared_ptr<const StageLook> look_;
     std::mutex probeMutex_;  // held while prober_ runs (taken before mutex_, never after)
     std::unique_ptr<PluginHost> prober_;
+
+    // A video's frame, when grading one: the planes as decoded, and the slider's place.
+    bool video_ = false;
+    VideoFrame frame_;
+    int frameIndex_ = 0, frameCount_ = 0;
+    RgbaFrame VideoPreviewLocked();
+    void TakeUpChain();
 };
 
 }  // namespace tonalith::cli

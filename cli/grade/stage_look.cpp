@@ -97,8 +97,11 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
     std::memcpy(&stage.type, block.data() + look->stage * kRecordSize + kTracks * 4, 4);
     look->model = stage.type;
 
+    // A video frame is kept in its own planes, not on the YC scale: its curves go without the
+    // picture behind them, and without a mask.
+    if (input.size() != static_cast<size_t>(width) * height) input.clear();
     // The picture as it enters the stage: through the stages before it.
-    if (look->stage > 0) {
+    if (look->stage > 0 && !input.empty()) {
         Block before{};
         std::memcpy(before.data(), block.data(), look->stage * kRecordSize);
         prober_->SetChain(before);
@@ -108,7 +111,7 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
     StagePanels panels = ProbeStageCurves(*prober_, stage, look->stage);
     AddBackdrops(panels, stage.type, input);
     look->curvesSvg = CurvesSvg({panels}, "");
-    if (stage.type == kHsv) look->maskPng = EncodePng(DrawHueMask(input, width, height, stage));
+    if (stage.type == kHsv && !input.empty()) look->maskPng = EncodePng(DrawHueMask(input, width, height, stage));
 
     std::lock_guard lock(mutex_);
     if (!look_ || look_->version < look->version) look_ = look;

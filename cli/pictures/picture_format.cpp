@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -108,6 +109,19 @@ std::string RestoreGrey(Image& image, int inputChannels) {
     image.samples.resize(pixels * out);
     image.channels = out;
     return "";
+}
+
+std::vector<std::string> FinishGraded(Image& image, int inputChannels) {
+    std::vector<std::string> notes;
+    const std::string why = RestoreGrey(image, inputChannels);
+    if (!why.empty()) notes.push_back(why);
+    // A grey profile cannot describe the RGB the chain made of a grey picture.
+    const std::vector<uint8_t>& icc = image.meta.icc;
+    if (image.channels >= 3 && icc.size() > 20 && std::memcmp(icc.data() + 16, "GRAY", 4) == 0) {
+        image.meta.icc.clear();
+        notes.push_back("the grey ICC profile does not fit the RGB output; it is left out");
+    }
+    return notes;
 }
 
 }  // namespace tonalith::cli

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/pictures/image_io.h"
 
@@ -26,5 +27,9 @@ void WritePicture(std::FILE* file, const Image& image, OutputFormat format, int 
 // A grey picture goes through the chain as RGB; when every pixel came out neutral it is grey
 // again. Returns "" then (or when the input was not grey), else why the output stays RGB.
 std::string RestoreGrey(Image& image, int inputChannels);
+
+// A picture just through ApplyToImage, made ready to write: grey again when the chain left every
+// pixel neutral, and no grey ICC profile on RGB. Returns what the user should be told.
+std::vector<std::string> FinishGraded(Image& image, int inputChannels);
 
 }  // namespace tonalith::cli

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/band_pool.h"
+#include "cli/video/band_pool.h"
 #include "cli/video/sample_kernels.h"
 
 namespace tonalith::cli {

@@ -350,6 +350,9 @@ try {
     "a malformed chain file is refused and changes nothing", await page.textContent("#error"));
   check((await request("POST", "/api/chain", withToken, "x".repeat(679))).status === 400, "refused: an upload neither JSON nor a 680-byte block");
   s = unchanged;
+  await page.selectOption("#stages", "2");  // the next action clears the message
+  s = await settle(s.version);
+  check(s.current === 2 && (await page.textContent("#error")) === "", "the next action clears the refusal's message");
 
   // The split and the zoom.
   await page.click("#actual");
@@ -380,6 +383,45 @@ try {
 
   await page.screenshot({ path: screenshot });
   console.log(`screenshot: ${screenshot}`);
+
+  // A video: a short 4:2:0 clip, a frame picked with the frame slider by keyboard; the graded
+  // frame the page saves equals `tonalith apply` of that frame, cut out by ffmpeg on its own.
+  const clip = path.join(workdir, "clip.y4m");
+  execFileSync("ffmpeg", ["-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=10", "-frames:v", "8",
+    "-pix_fmt", "yuv420p", clip]);
+  const videoServer = spawn(tonalith, ["grade", clip, startChain], { stdio: ["ignore", "pipe", "inherit"] });
+  try {
+    const videoUrl = await new Promise((resolve, reject) => {
+      let text = "";
+      videoServer.stdout.on("data", (chunk) => {
+        text += chunk;
+        const found = text.match(/http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]{64}/);
+        if (found) resolve(found[0]);
+      });
+      videoServer.on("exit", (code) => reject(new Error(`tonalith grade on a clip exited with ${code}`)));
+    });
+    await page.goto(videoUrl);
+    await page.waitForFunction(() => document.body.dataset.ready === "1" && window.grade.idle());
+    let v = await state();
+    check(v.video && v.video.frames === 8 && v.video.frame === 0 && v.width === 320, "a clip opens on its first frame",
+      JSON.stringify(v.video));
+    const first = await page.evaluate(() => Array.from(window.grade.after.data.slice(0, 4096)).join());
+    await page.focus("#frame");
+    for (let i = 0; i < 3; i++) await page.keyboard.press("ArrowRight");
+    await page.waitForFunction(() => window.grade.state.video.frame === 3 && window.grade.idle());
+    v = await state();
+    const third = await page.evaluate(() => Array.from(window.grade.after.data.slice(0, 4096)).join());
+    check(v.video.frame === 3 && first !== third, "the frame slider moves to frame 4 and the preview follows");
+    const savedFrame = await download("#save-y4m", "page-frame.y4m");
+    const cut = path.join(workdir, "cut.y4m"), reference = path.join(workdir, "cut-graded.y4m");
+    execFileSync("ffmpeg", ["-v", "error", "-y", "-i", clip, "-vf", "select=eq(n\\,3)", "-frames:v", "1", "-f", "yuv4mpegpipe",
+      "-strict", "-1", cut]);
+    run("apply", startChain, cut, reference);
+    const strip = (file) => { const b = readFileSync(file); return b.subarray(b.indexOf("FRAME") ); };
+    check(strip(savedFrame).equals(strip(reference)), "the saved frame equals tonalith apply of frame 4 of the clip");
+  } finally {
+    videoServer.kill("SIGINT");
+  }
 } catch (e) {
   check(false, "the test ran to the end", e.stack || String(e));
 } finally {

@@ -7,16 +7,9 @@
 #include <set>
 #include <thread>
 
-#include "cli/chain/block.h"
-#include "cli/chain/chain_file.h"
-#include "cli/chain/chain_json.h"
-#include "cli/chain/models.h"
-#include "cli/failure.h"
 #include "cli/grade/access.h"
 #include "cli/grade/session.h"
 #include "cli/pictures/picture_correction.h"
-#include "cli/plot/curve_probe.h"
-#include "cli/plot/curves_svg.h"
 
 namespace tonalith::cli {
 namespace {
