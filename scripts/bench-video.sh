@@ -11,6 +11,8 @@
 # Printed per case: frames per second (wall clock, median of rounds) and CPU (user + sys) per
 # frame, for tonalith at its default threads (the cores available) and at --threads 1, and
 # ffmpeg at its defaults; then the ratios: fps tonalith / ffmpeg, CPU --threads 1 / ffmpeg.
+# Both write the stream to standard output, redirected into the same file, so both do the same
+# I/O (given a file name, tonalith also syncs the finished file before renaming it into place).
 # The machine may be shared: CPU time is the steadier figure, and the ratios are measured in the
 # same run, so they hold up where absolute figures do not.
 set -euo pipefail
@@ -44,12 +46,14 @@ fi
 # median of the numbers on stdin
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
-# time_run OUTVAR CMD...: runs ROUNDS times; sets OUTVAR to "wall_median cpu_median" (seconds)
+# time_run OUTVAR CMD...: runs ROUNDS times, standard output into out.y4m; sets OUTVAR to
+# "wall_median cpu_median" (seconds)
 time_run() {
     local var=$1 walls=() cpus=() r
     shift
     for ((r = 0; r < ROUNDS; r++)); do
-        /usr/bin/time -f "%e %U %S" -o time.txt "$@" >/dev/null 2>err.txt || { cat err.txt >&2; return 1; }
+        rm -f out.y4m
+        /usr/bin/time -f "%e %U %S" -o time.txt "$@" >out.y4m 2>err.txt || { cat err.txt >&2; return 1; }
         read -r wall user sys <time.txt
         walls+=("$wall")
         cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}')")
@@ -76,9 +80,9 @@ for entry in "${files[@]}"; do
         rgb) ours=("$root/examples/warm-film.json"); theirs="format=$planar_rgb,curves=preset=increase_contrast,format=$fmt" ;;
         hsv) ours=("$root/examples/teal-orange.json"); theirs="hue=h=30:s=1.2" ;;
         esac
-        time_run t "$tonalith" apply "${ours[@]}" "$src" out.y4m
-        time_run t1 "$tonalith" apply --threads 1 "${ours[@]}" "$src" out.y4m
-        time_run f ffmpeg -v error -y -i "$src" -vf "$theirs" -strict -1 -f yuv4mpegpipe out.y4m
+        time_run t "$tonalith" apply "${ours[@]}" "$src" -
+        time_run t1 "$tonalith" apply --threads 1 "${ours[@]}" "$src" -
+        time_run f ffmpeg -v error -i "$src" -vf "$theirs" -strict -1 -f yuv4mpegpipe -
         read -r tw tc <<<"$t"
         read -r _ t1c <<<"$t1"
         read -r fw fc <<<"$f"

@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "cli/failure.h"
 
 namespace tonalith::cli {
+
+constexpr size_t kReadBuffer = size_t{1} << 20;
 
 InputFile::InputFile(const std::string& path) : name_(path == "-" ? "standard input" : path) {
     source_ = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -39,6 +42,10 @@ InputFile::InputFile(const std::string& path) : name_(path == "-" ? "standard in
     functions.read = &InputFile::Read;
     file_ = fopencookie(this, "rb", functions);
     if (!file_) fail(std::string(": cannot read: ") + std::strerror(errno));
+    // The stream copies every read through its buffer: a large one makes a video frame a few
+    // reads rather than hundreds of 8 KB ones.
+    buffer_ = std::make_unique<char[]>(kReadBuffer);
+    setvbuf(file_, buffer_.get(), _IOFBF, kReadBuffer);
 }
 
 InputFile::~InputFile() {

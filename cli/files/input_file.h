@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/pictures/image_io.h"
@@ -29,6 +30,7 @@ private:
     bool ownsSource_ = false;
     std::string head_;
     size_t served_ = 0;
+    std::unique_ptr<char[]> buffer_;  // the stream's buffer; outlives it
     std::FILE* file_ = nullptr;
     FileKind kind_ = FileKind::kUnknown;
 };

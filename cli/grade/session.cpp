@@ -375,7 +375,7 @@ RgbaFrame GradeSession::VideoPreviewLocked() {
     TakeUpChain();
     VideoFrame graded = frame_;
     FrameCorrector corrector(graded.header, bandHosts_);
-    if (!corrector.Correct(graded.planes.data()))
+    if (!corrector.Correct(frame_.planes.data(), graded.planes.data()))
         throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
     return {graded.header.width, graded.header.height, version_, 0, FrameToRgba(graded)};
 }
@@ -402,7 +402,7 @@ std::string GradeSession::GradedFrameY4m() {
     if (!video_) throw BadRequest("a picture has no video frame to save");
     VideoFrame graded = frame_;
     FrameCorrector corrector(graded.header, {&host_});
-    if (!corrector.Correct(graded.planes.data()))
+    if (!corrector.Correct(frame_.planes.data(), graded.planes.data()))
         throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
     std::string out = graded.header.line + "\nFRAME\n";
     out.append(reinterpret_cast<const char*>(graded.planes.data()), graded.planes.size());

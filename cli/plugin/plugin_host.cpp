@@ -162,7 +162,9 @@ bool PluginHost::Process(YcPixel* pixels, int32_t width, int32_t height, int32_t
     frame.width = width;
     frame.height = height;
     frame.rowPitch = rowPitch;
-    frame.frameNumber = frameNumber_++;
+    frame.frameNumber = frameNumber_;
+    // A call per strip of every frame: after 2^31 calls the number wraps rather than overflows.
+    frameNumber_ = static_cast<int32_t>(static_cast<uint32_t>(frameNumber_) + 1u);
     frame.editHandle = this;
     processing_ = true;
     uncorrected_ = false;

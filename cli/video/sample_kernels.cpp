@@ -1,7 +1,10 @@
 #include "cli/video/sample_kernels.h"
 
+#include "cli/video/sample_kernels_avx2.h"
+
 #include <bit>
 #include <stdexcept>
+#include <type_traits>
 
 namespace tonalith::cli {
 
@@ -28,11 +31,17 @@ constexpr DepthMaps kDepth12{In(4095, 1, 0, 0, 0), In(4095, 1, 0, 0, 2048), Out(
 constexpr DepthMaps kDepth16{In(65535, 65521, 524280, 20, 0), In(65535, 65521, 1015808, 20, 2048),
                              Out(65535, 65551, 2055, 12, 0), Out(65535, 65551, -28672, 12, 2048)};
 
-template <typename Code>
+// The kernels take their depth's maps as constants, so each copy keeps only the steps its map
+// needs (no clamp of bytes to 255, no subtraction of a zero offset).
+template <int Depth>
+constexpr const DepthMaps& kMaps = Depth == 8 ? kDepth8 : Depth == 10 ? kDepth10 : Depth == 12 ? kDepth12 : kDepth16;
+template <int Depth>
+using CodeOf = std::conditional_t<Depth == 8, uint8_t, uint16_t>;
+
+template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void ToPixels(const Code* __restrict y, const Code* __restrict cb,
-                                            const Code* __restrict cr, YcPixel* __restrict out, size_t n,
-                                            const DepthMaps& m) {
-    const SampleMap l = m.lumaIn, c = m.chromaIn;
+                                            const Code* __restrict cr, YcPixel* __restrict out, size_t n) {
+    constexpr SampleMap l = kMaps<Depth>.lumaIn, c = kMaps<Depth>.chromaIn;
     for (size_t i = 0; i < n; ++i) {
         out[i].y = static_cast<int16_t>(MapIn(l, y[i]));
         out[i].cb = static_cast<int16_t>(MapIn(c, cb[i]));
@@ -40,10 +49,10 @@ template <typename Code>
     }
 }
 
-template <typename Code>
+template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void ToPlanes(const YcPixel* __restrict in, Code* __restrict y, Code* __restrict cb,
-                                            Code* __restrict cr, size_t n, const DepthMaps& m) {
-    const SampleMap l = m.lumaOut, c = m.chromaOut;
+                                            Code* __restrict cr, size_t n) {
+    constexpr SampleMap l = kMaps<Depth>.lumaOut, c = kMaps<Depth>.chromaOut;
     for (size_t i = 0; i < n; ++i) {
         y[i] = static_cast<Code>(MapOut(l, in[i].y));
         cb[i] = static_cast<Code>(MapOut(c, in[i].cb));
@@ -51,26 +60,23 @@ template <typename Code>
     }
 }
 
-template <typename Code>
-[[gnu::always_inline]] inline void FromField(const int16_t* __restrict field, Code* __restrict plane, size_t n,
-                                             const SampleMap& mi) {
-    const SampleMap m = mi;
+template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
+[[gnu::always_inline]] inline void FromField(const int16_t* __restrict field, Code* __restrict plane, size_t n) {
+    constexpr SampleMap m = Luma ? kMaps<Depth>.lumaOut : kMaps<Depth>.chromaOut;
     for (size_t i = 0; i < n; ++i) plane[i] = static_cast<Code>(MapOut(m, field[3 * i]));
 }
 
-template <typename Code>
+template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void Weigh(const Code* __restrict r0, int w0, const Code* __restrict r1, int w1,
-                                         const Code* __restrict r2, int w2, const SampleMap& mi,
-                                         int32_t* __restrict out, size_t n) {
-    const SampleMap m = mi;
+                                         const Code* __restrict r2, int w2, int32_t* __restrict out, size_t n) {
+    constexpr SampleMap m = Luma ? kMaps<Depth>.lumaIn : kMaps<Depth>.chromaIn;
     for (size_t i = 0; i < n; ++i) out[i] = MapIn(m, r0[i]) * w0 + MapIn(m, r1[i]) * w1 + MapIn(m, r2[i]) * w2;
 }
 
-template <typename Code>
+template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void LumaCodes(const Code* __restrict y, const int16_t* __restrict cb,
-                                             const int16_t* __restrict cr, YcPixel* __restrict out, size_t n,
-                                             const SampleMap& mi) {
-    const SampleMap m = mi;
+                                             const int16_t* __restrict cr, YcPixel* __restrict out, size_t n) {
+    constexpr SampleMap m = kMaps<Depth>.lumaIn;
     for (size_t i = 0; i < n; ++i) {
         out[i].y = static_cast<int16_t>(MapIn(m, y[i]));
         out[i].cb = cb[i];
@@ -78,11 +84,10 @@ template <typename Code>
     }
 }
 
-template <typename Code>
+template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void ChromaCodes(const int16_t* __restrict y, const Code* __restrict cb,
-                                               const Code* __restrict cr, YcPixel* __restrict out, size_t n,
-                                               const SampleMap& mi) {
-    const SampleMap m = mi;
+                                               const Code* __restrict cr, YcPixel* __restrict out, size_t n) {
+    constexpr SampleMap m = kMaps<Depth>.chromaIn;
     for (size_t i = 0; i < n; ++i) {
         out[i].y = y[i];
         out[i].cb = static_cast<int16_t>(MapIn(m, cb[i]));
@@ -111,48 +116,69 @@ const DepthMaps& MapsForDepth(int bitDepth) {
 #define TONALITH_SAMPLE_CLONES
 #endif
 
+// Where the AVX2 loop stopped: the portable loop goes on from sample `done`.
+const void* Skip(const void* p, size_t done, int bitDepth) {
+    return static_cast<const uint8_t*>(p) + done * (bitDepth > 8 ? 2 : 1);
+}
+void* Skip(void* p, size_t done, int bitDepth) { return static_cast<uint8_t*>(p) + done * (bitDepth > 8 ? 2 : 1); }
+
+// Runs `call` with D the stream's depth as a constant (8, 10, 12; anything else is 16).
+#define TONALITH_BY_DEPTH(bitDepth, call)                  \
+    switch (bitDepth) {                                    \
+    case 8: { constexpr int D = 8; call; } break;          \
+    case 10: { constexpr int D = 10; call; } break;        \
+    case 12: { constexpr int D = 12; call; } break;        \
+    default: { constexpr int D = 16; call; } break;        \
+    }
+
 TONALITH_SAMPLE_CLONES
 void PlanesToPixels(const void* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
-    const DepthMaps& m = MapsForDepth(bitDepth);
-    if (bitDepth == 8)
-        ToPixels(static_cast<const uint8_t*>(y), static_cast<const uint8_t*>(cb), static_cast<const uint8_t*>(cr), out,
-                 n, m);
-    else
-        ToPixels(static_cast<const uint16_t*>(y), static_cast<const uint16_t*>(cb), static_cast<const uint16_t*>(cr),
-                 out, n, m);
+#if TONALITH_HAS_AVX2_KERNELS
+    if (avx2::Available()) {
+        const size_t done = avx2::PlanesToPixels(y, cb, cr, out, n, bitDepth);
+        y = Skip(y, done, bitDepth), cb = Skip(cb, done, bitDepth), cr = Skip(cr, done, bitDepth), out += done, n -= done;
+    }
+#endif
+    TONALITH_BY_DEPTH(bitDepth, (ToPixels<D>(static_cast<const CodeOf<D>*>(y), static_cast<const CodeOf<D>*>(cb),
+                                             static_cast<const CodeOf<D>*>(cr), out, n)))
 }
 
 TONALITH_SAMPLE_CLONES
 void PixelsToPlanes(const YcPixel* in, void* y, void* cb, void* cr, size_t n, int bitDepth) {
-    const DepthMaps& m = MapsForDepth(bitDepth);
-    if (bitDepth == 8)
-        ToPlanes(in, static_cast<uint8_t*>(y), static_cast<uint8_t*>(cb), static_cast<uint8_t*>(cr), n, m);
-    else
-        ToPlanes(in, static_cast<uint16_t*>(y), static_cast<uint16_t*>(cb), static_cast<uint16_t*>(cr), n, m);
+#if TONALITH_HAS_AVX2_KERNELS
+    if (avx2::Available()) {
+        const size_t done = avx2::PixelsToPlanes(in, y, cb, cr, n, bitDepth);
+        y = Skip(y, done, bitDepth), cb = Skip(cb, done, bitDepth), cr = Skip(cr, done, bitDepth), in += done, n -= done;
+    }
+#endif
+    TONALITH_BY_DEPTH(bitDepth, (ToPlanes<D>(in, static_cast<CodeOf<D>*>(y), static_cast<CodeOf<D>*>(cb),
+                                             static_cast<CodeOf<D>*>(cr), n)))
 }
 
 TONALITH_SAMPLE_CLONES
 void FieldToPlane(const YcPixel* in, int field, void* plane, size_t n, int bitDepth) {
-    const DepthMaps& m = MapsForDepth(bitDepth);
+#if TONALITH_HAS_AVX2_KERNELS
+    if (avx2::Available()) {
+        const size_t done = avx2::FieldToPlane(in, field, plane, n, bitDepth);
+        plane = Skip(plane, done, bitDepth), in += done, n -= done;
+    }
+#endif
     const int16_t* source = reinterpret_cast<const int16_t*>(in) + field;
-    const SampleMap& map = field == 0 ? m.lumaOut : m.chromaOut;
-    if (bitDepth == 8) FromField(source, static_cast<uint8_t*>(plane), n, map);
-    else FromField(source, static_cast<uint16_t*>(plane), n, map);
+    if (field == 0) TONALITH_BY_DEPTH(bitDepth, (FromField<D, true>(source, static_cast<CodeOf<D>*>(plane), n)))
+    else TONALITH_BY_DEPTH(bitDepth, (FromField<D, false>(source, static_cast<CodeOf<D>*>(plane), n)))
 }
 
-}  // namespace tonalith::cli
-
-namespace tonalith::cli {
-
 TONALITH_SAMPLE_CLONES
-void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, const SampleMap& map,
+void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, Samples samples,
                int32_t* out, size_t n, int bitDepth) {
-    if (bitDepth == 8)
-        Weigh(static_cast<const uint8_t*>(row0), w0, static_cast<const uint8_t*>(row1), w1,
-              static_cast<const uint8_t*>(row2), w2, map, out, n);
+    if (samples == Samples::kLuma)
+        TONALITH_BY_DEPTH(bitDepth, (Weigh<D, true>(static_cast<const CodeOf<D>*>(row0), w0,
+                                                    static_cast<const CodeOf<D>*>(row1), w1,
+                                                    static_cast<const CodeOf<D>*>(row2), w2, out, n)))
     else
-        Weigh(static_cast<const uint16_t*>(row0), w0, static_cast<const uint16_t*>(row1), w1,
-              static_cast<const uint16_t*>(row2), w2, map, out, n);
+        TONALITH_BY_DEPTH(bitDepth, (Weigh<D, false>(static_cast<const CodeOf<D>*>(row0), w0,
+                                                     static_cast<const CodeOf<D>*>(row1), w1,
+                                                     static_cast<const CodeOf<D>*>(row2), w2, out, n)))
 }
 
 // Centred chroma sample k lies a quarter of a chroma step from luma samples 2k and 2k+1: 3/4 of
@@ -208,16 +234,25 @@ void DownsampleRow(const int32_t* __restrict s, int width, int16_t* __restrict o
 
 TONALITH_SAMPLE_CLONES
 void LumaCodesToPixels(const void* y, const int16_t* cb, const int16_t* cr, YcPixel* out, size_t n, int bitDepth) {
-    const SampleMap& m = MapsForDepth(bitDepth).lumaIn;
-    if (bitDepth == 8) LumaCodes(static_cast<const uint8_t*>(y), cb, cr, out, n, m);
-    else LumaCodes(static_cast<const uint16_t*>(y), cb, cr, out, n, m);
+#if TONALITH_HAS_AVX2_KERNELS
+    if (avx2::Available()) {
+        const size_t done = avx2::LumaCodesToPixels(y, cb, cr, out, n, bitDepth);
+        y = Skip(y, done, bitDepth), cb += done, cr += done, out += done, n -= done;
+    }
+#endif
+    TONALITH_BY_DEPTH(bitDepth, (LumaCodes<D>(static_cast<const CodeOf<D>*>(y), cb, cr, out, n)))
 }
 
 TONALITH_SAMPLE_CLONES
 void ChromaCodesToPixels(const int16_t* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
-    const SampleMap& m = MapsForDepth(bitDepth).chromaIn;
-    if (bitDepth == 8) ChromaCodes(y, static_cast<const uint8_t*>(cb), static_cast<const uint8_t*>(cr), out, n, m);
-    else ChromaCodes(y, static_cast<const uint16_t*>(cb), static_cast<const uint16_t*>(cr), out, n, m);
+#if TONALITH_HAS_AVX2_KERNELS
+    if (avx2::Available()) {
+        const size_t done = avx2::ChromaCodesToPixels(y, cb, cr, out, n, bitDepth);
+        cb = Skip(cb, done, bitDepth), cr = Skip(cr, done, bitDepth), y += done, out += done, n -= done;
+    }
+#endif
+    TONALITH_BY_DEPTH(bitDepth,
+                      (ChromaCodes<D>(y, static_cast<const CodeOf<D>*>(cb), static_cast<const CodeOf<D>*>(cr), out, n)))
 }
 
 }  // namespace tonalith::cli

@@ -60,7 +60,8 @@ enum class Siting {
 // The subsampled layouts' resampling, in two separable steps with weights summing to 4 on each
 // axis (16 in all). Across rows: up to three rows of codes, mapped and weighted, summed into
 // `out` (weights 0 leave a row unread).
-void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, const SampleMap& map,
+enum class Samples { kLuma, kChroma };  // which of the depth's input maps a row is read with
+void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, Samples samples,
                int32_t* out, size_t n, int bitDepth);
 // Along a row, from weighed chroma sums to the luma sites (`width` values) ...
 void UpsampleRow(const int32_t* sums, int chromaWidth, int16_t* out, int width, Siting siting);

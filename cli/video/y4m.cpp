@@ -1,6 +1,7 @@
 #include "cli/video/y4m.h"
 
 #include <sched.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,20 +14,24 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
-#include "cli/video/band_pool.h"
 #include "cli/video/sample_kernels.h"
 
 namespace tonalith::cli {
 namespace {
 
 constexpr size_t kMaxLine = 4096;
-// A frame's data is read in steps of at least this, its buffer growing with what arrives, so a
-// header that declares huge frames costs nothing until their bytes are there.
+// A frame up to this size gets its whole buffer at once (memory that is not written costs
+// nothing); a larger one is read in steps of at least kReadStep, its buffer growing with what
+// arrives, so a header that declares huge frames costs nothing until their bytes are there.
+constexpr size_t kWholeFrameBytes = size_t{64} << 20;
 constexpr size_t kReadStep = size_t{1} << 20;
+constexpr size_t kHugePage = size_t{2} << 20;
 
 // Reads up to and including '\n'. Returns false when the stream ends before any byte.
 bool ReadLine(std::FILE* in, std::string& line, bool& complete) {
@@ -115,8 +120,21 @@ Y4mHeader ReadY4mHeader(std::FILE* in, const std::string& name, int64_t maxPixel
                    SuggestedFormat(chroma) + " -f yuv4mpegpipe in the ffmpeg command that writes the stream");
 }
 
+void* AllocateFrameMemory(size_t bytes) {
+    void* p = nullptr;
+    if (bytes >= kHugePage) {
+        const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        p = std::aligned_alloc(kHugePage, rounded);
+        if (p) madvise(p, rounded, MADV_HUGEPAGE);  // a hint: refused, the pages are ordinary ones
+    } else {
+        p = std::malloc(bytes ? bytes : 1);
+    }
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
 bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& header, int64_t index,
-                  std::string& frameLine, std::vector<uint8_t>& raw) {
+                  std::string& frameLine, FrameBuffer& raw) {
     bool complete;
     if (!ReadLine(in, frameLine, complete)) {
         if (std::ferror(in)) throw Failure(name + ": read error: " + std::strerror(errno));
@@ -130,6 +148,7 @@ bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& heade
     if (frameLine.compare(0, 5, "FRAME") != 0 || (frameLine.size() > 5 && frameLine[5] != ' '))
         throw Failure(where + ": expected a FRAME header");
     const size_t bytes = header.FrameBytes();
+    if (raw.size() < bytes && bytes <= kWholeFrameBytes) raw.resize(bytes);
     size_t got = 0;
     while (got < bytes) {
         const size_t step = raw.size() >= bytes ? bytes - got : std::min(bytes - got, std::max(kReadStep, got));
@@ -177,6 +196,11 @@ DownTap DownsampleTap(Siting siting, int k, int lumaCount) {
     return DownTap{at(k), 4, at(k), 0, at(k), 0};
 }
 
+std::pair<int, int> Band(int count, int band, int bands) {
+    return {static_cast<int>(static_cast<int64_t>(count) * band / bands),
+            static_cast<int>(static_cast<int64_t>(count) * (band + 1) / bands)};
+}
+
 // A queue of frame slots between two pipeline stages. Closing it wakes every waiter; Pop then
 // returns null once it is empty.
 template <typename T>
@@ -215,100 +239,161 @@ private:
 
 }  // namespace
 
-FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts)
-    : header_(header), hosts_(std::move(hosts)) {
-    pool_ = std::make_unique<BandPool>(static_cast<int>(hosts_.size()));
+// Band 0 runs on the calling thread, band i > 0 on worker i, every frame: each plug-in instance
+// is only ever called from one thread, one call at a time.
+struct FrameCorrector::Pool {
+    explicit Pool(int bands) {
+        for (int band = 1; band < bands; ++band) threads.emplace_back([this, band] { Loop(band); });
+    }
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            quit = true;
+        }
+        start.notify_all();
+        for (auto& thread : threads) thread.join();
+    }
+    void Run(const std::function<void(int)>& job) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            task = &job;
+            pending = static_cast<int>(threads.size());
+            ++generation;
+        }
+        start.notify_all();
+        job(0);
+        std::unique_lock<std::mutex> lock(mutex);
+        done.wait(lock, [&] { return pending == 0; });
+        task = nullptr;
+    }
+    void Loop(int band) {
+        uint64_t seen = 0;
+        for (;;) {
+            const std::function<void(int)>* job;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                start.wait(lock, [&] { return quit || generation != seen; });
+                if (quit) return;
+                seen = generation;
+                job = task;
+            }
+            (*job)(band);
+            std::lock_guard<std::mutex> lock(mutex);
+            if (--pending == 0) done.notify_one();
+        }
+    }
+    std::mutex mutex;
+    std::condition_variable start, done;
+    const std::function<void(int)>* task = nullptr;
+    uint64_t generation = 0;
+    int pending = 0;
+    bool quit = false;
+    std::vector<std::thread> threads;
+};
+
+struct FrameCorrector::Scratch {
+    std::vector<YcPixel> pixels;  // one strip of the luma or the chroma picture
+    std::vector<int32_t> sums;    // two rows of weighed samples
+    std::vector<int16_t> row16;   // two rows resampled to the other plane's sites
+};
+
+namespace {
+
+int RowsPerStrip(int width, int stripRows) {
+    return stripRows > 0 ? stripRows : std::max(1, FrameCorrector::kStripPixels / std::max(width, 1));
+}
+
+}  // namespace
+
+FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, int stripRows)
+    : header_(header),
+      hosts_(std::move(hosts)),
+      stripRows_(RowsPerStrip(header.width, stripRows)),
+      chromaStripRows_(RowsPerStrip(header.ChromaWidth(), stripRows)) {
+    for (size_t i = 0; i < hosts_.size(); ++i) scratch_.push_back(std::make_unique<Scratch>());
+    pool_ = std::make_unique<Pool>(static_cast<int>(hosts_.size()));
 }
 
 FrameCorrector::~FrameCorrector() = default;
 
-void FrameCorrector::ToPixels(int band, const uint8_t* planes) {
-    const int width = header_.width, depth = header_.bitDepth;
+bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
+    const int width = header_.width, height = header_.height, depth = header_.bitDepth;
+    const int bands = static_cast<int>(hosts_.size());
     const size_t sample = header_.BytesPerSample();
-    const size_t area = static_cast<size_t>(width) * header_.height;
+    const size_t area = static_cast<size_t>(width) * height;
     const int chromaWidth = header_.ChromaWidth(), chromaHeight = header_.ChromaHeight();
     const size_t chromaArea = static_cast<size_t>(chromaWidth) * chromaHeight;
-    const uint8_t* yPlane = planes;
-    const uint8_t* cbPlane = planes + area * sample;
-    const uint8_t* crPlane = cbPlane + chromaArea * sample;
-    const auto [r0, r1] = Band(header_.height, band, static_cast<int>(hosts_.size()));
-    const size_t first = static_cast<size_t>(r0) * width, count = static_cast<size_t>(r1 - r0) * width;
-    if (!header_.Subsampled()) {
-        PlanesToPixels(yPlane + first * sample, cbPlane + first * sample, crPlane + first * sample,
-                       pixels_.data() + first, count, depth);
-        return;
-    }
-    const DepthMaps& maps = MapsForDepth(depth);
-    const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
-    std::vector<int32_t> sums(2 * widest);
-    std::vector<int16_t> row16(2 * widest);
-    const auto cbRow = [&](int j) { return cbPlane + static_cast<size_t>(j) * chromaWidth * sample; };
-    const auto crRow = [&](int j) { return crPlane + static_cast<size_t>(j) * chromaWidth * sample; };
-    const auto yRow = [&](int r) { return yPlane + static_cast<size_t>(r) * width * sample; };
-    for (int r = r0; r < r1; ++r) {
-        const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
-        WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, maps.chromaIn, sums.data(),
-                  chromaWidth, depth);
-        WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, maps.chromaIn,
-                  sums.data() + widest, chromaWidth, depth);
-        UpsampleRow(sums.data(), chromaWidth, row16.data(), width, header_.horizontal);
-        UpsampleRow(sums.data() + widest, chromaWidth, row16.data() + widest, width, header_.horizontal);
-        LumaCodesToPixels(yRow(r), row16.data(), row16.data() + widest, pixels_.data() + static_cast<size_t>(r) * width,
-                          width, depth);
-    }
-    const auto [c0, c1] = Band(chromaHeight, band, static_cast<int>(hosts_.size()));
-    YcPixel* chroma = pixels_.data() + area;
-    for (int j = c0; j < c1; ++j) {
-        const DownTap tap = DownsampleTap(header_.vertical, j, header_.height);
-        WeighRows(yRow(tap.i0), tap.w0, yRow(tap.i1), tap.w1, yRow(tap.i2), tap.w2, maps.lumaIn, sums.data(), width,
-                  depth);
-        DownsampleRow(sums.data(), width, row16.data(), chromaWidth, header_.horizontal);
-        ChromaCodesToPixels(row16.data(), cbRow(j), crRow(j), chroma + static_cast<size_t>(j) * chromaWidth, chromaWidth,
-                            depth);
-    }
-}
-
-bool FrameCorrector::Correct(int band, uint8_t* planes) {
-    const int width = header_.width, depth = header_.bitDepth;
-    const size_t sample = header_.BytesPerSample();
-    const size_t area = static_cast<size_t>(width) * header_.height;
-    const int chromaWidth = header_.ChromaWidth(), chromaHeight = header_.ChromaHeight();
-    const size_t chromaArea = static_cast<size_t>(chromaWidth) * chromaHeight;
-    uint8_t* yPlane = planes;
-    uint8_t* cbPlane = planes + area * sample;
-    uint8_t* crPlane = cbPlane + chromaArea * sample;
+    const size_t cbOffset = area * sample, crOffset = cbOffset + chromaArea * sample;
     PluginHost& host = *hosts_[band];
-    const auto [r0, r1] = Band(header_.height, band, static_cast<int>(hosts_.size()));
-    const size_t first = static_cast<size_t>(r0) * width, count = static_cast<size_t>(r1 - r0) * width;
-    if (r1 > r0 && !host.Process(pixels_.data() + first, width, r1 - r0, width)) return false;
+    Scratch& scratch = *scratch_[band];
+    // Sized at the first whole frame, not from the header: a header alone may declare anything.
+    if (scratch.pixels.empty()) {
+        scratch.pixels.resize(std::max(static_cast<size_t>(stripRows_) * width,
+                                       static_cast<size_t>(chromaStripRows_) * chromaWidth));
+        if (header_.Subsampled()) {
+            const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
+            scratch.sums.resize(2 * widest);
+            scratch.row16.resize(2 * widest);
+        }
+    }
+    YcPixel* pixels = scratch.pixels.data();
+    const auto [r0, r1] = Band(height, band, bands);
     if (!header_.Subsampled()) {
-        PixelsToPlanes(pixels_.data() + first, yPlane + first * sample, cbPlane + first * sample,
-                       crPlane + first * sample, count, depth);
+        for (int a = r0; a < r1; a += stripRows_) {
+            const int rows = std::min(stripRows_, r1 - a);
+            const size_t first = static_cast<size_t>(a) * width * sample, count = static_cast<size_t>(rows) * width;
+            PlanesToPixels(in + first, in + cbOffset + first, in + crOffset + first, pixels, count, depth);
+            if (!host.Process(pixels, width, rows, width)) return false;
+            PixelsToPlanes(pixels, out + first, out + cbOffset + first, out + crOffset + first, count, depth);
+        }
         return true;
     }
-    FieldToPlane(pixels_.data() + first, 0, yPlane + first * sample, count, depth);
-    const auto [c0, c1] = Band(chromaHeight, band, static_cast<int>(hosts_.size()));
-    const size_t chromaFirst = static_cast<size_t>(c0) * chromaWidth;
-    const size_t chromaCount = static_cast<size_t>(c1 - c0) * chromaWidth;
-    YcPixel* chroma = pixels_.data() + area + chromaFirst;
-    if (c1 > c0 && !host.Process(chroma, chromaWidth, c1 - c0, chromaWidth)) return false;
-    FieldToPlane(chroma, 1, cbPlane + chromaFirst * sample, chromaCount, depth);
-    FieldToPlane(chroma, 2, crPlane + chromaFirst * sample, chromaCount, depth);
+    const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
+    int32_t* sums = scratch.sums.data();
+    int16_t* row16 = scratch.row16.data();
+    const auto yRow = [&](int r) { return in + static_cast<size_t>(r) * width * sample; };
+    const auto cbRow = [&](int j) { return in + cbOffset + static_cast<size_t>(j) * chromaWidth * sample; };
+    const auto crRow = [&](int j) { return in + crOffset + static_cast<size_t>(j) * chromaWidth * sample; };
+    // The luma picture: each row's own luma, with the chroma brought to its sites.
+    for (int a = r0; a < r1; a += stripRows_) {
+        const int rows = std::min(stripRows_, r1 - a);
+        for (int r = a; r < a + rows; ++r) {
+            const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
+            WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, Samples::kChroma, sums, chromaWidth,
+                      depth);
+            WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, Samples::kChroma, sums + widest,
+                      chromaWidth, depth);
+            UpsampleRow(sums, chromaWidth, row16, width, header_.horizontal);
+            UpsampleRow(sums + widest, chromaWidth, row16 + widest, width, header_.horizontal);
+            LumaCodesToPixels(yRow(r), row16, row16 + widest, pixels + static_cast<size_t>(r - a) * width, width, depth);
+        }
+        if (!host.Process(pixels, width, rows, width)) return false;
+        FieldToPlane(pixels, 0, out + static_cast<size_t>(a) * width * sample, static_cast<size_t>(rows) * width, depth);
+    }
+    // The chroma picture: each chroma sample with the luma it stands for.
+    const auto [c0, c1] = Band(chromaHeight, band, bands);
+    for (int a = c0; a < c1; a += chromaStripRows_) {
+        const int rows = std::min(chromaStripRows_, c1 - a);
+        for (int j = a; j < a + rows; ++j) {
+            const DownTap tap = DownsampleTap(header_.vertical, j, height);
+            WeighRows(yRow(tap.i0), tap.w0, yRow(tap.i1), tap.w1, yRow(tap.i2), tap.w2, Samples::kLuma, sums, width, depth);
+            DownsampleRow(sums, width, row16, chromaWidth, header_.horizontal);
+            ChromaCodesToPixels(row16, cbRow(j), crRow(j), pixels + static_cast<size_t>(j - a) * chromaWidth,
+                                chromaWidth, depth);
+        }
+        if (!host.Process(pixels, chromaWidth, rows, chromaWidth)) return false;
+        const size_t first = static_cast<size_t>(a) * chromaWidth * sample, count = static_cast<size_t>(rows) * chromaWidth;
+        FieldToPlane(pixels, 1, out + cbOffset + first, count, depth);
+        FieldToPlane(pixels, 2, out + crOffset + first, count, depth);
+    }
     return true;
 }
 
-// Every band is read into pixels before any band is written back: the subsampled layouts read
-// the neighbouring rows of other bands.
-bool FrameCorrector::Correct(uint8_t* planes) {
-    // Sized at the first whole frame, not from the header: a header alone may declare anything.
-    if (pixels_.empty()) {
-        const size_t area = static_cast<size_t>(header_.width) * header_.height;
-        pixels_.resize(area + (header_.Subsampled() ? static_cast<size_t>(header_.ChromaWidth()) * header_.ChromaHeight() : 0));
-    }
-    pool_->Run([&](int band) { ToPixels(band, planes); });
-    std::vector<char> corrected(hosts_.size(), 0);
-    pool_->Run([&](int band) { corrected[band] = Correct(band, planes); });
-    return std::all_of(corrected.begin(), corrected.end(), [](char c) { return c != 0; });
+bool FrameCorrector::Correct(const uint8_t* in, uint8_t* out) {
+    if (in == out && NeedsSeparateOutput()) throw std::logic_error("subsampled frames are not corrected in place");
+    std::array<char, 64> corrected{};
+    pool_->Run([&](int band) { corrected[band] = CorrectBand(band, in, out); });
+    return std::all_of(corrected.begin(), corrected.begin() + hosts_.size(), [](char c) { return c != 0; });
 }
 
 int AvailableCores() {
@@ -330,7 +415,8 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
         instances.push_back(host.PrivateInstance());
         hosts.push_back(instances.back().get());
     }
-    FrameCorrector corrector(header, hosts);
+    FrameCorrector corrector(header, hosts, options.stripRows);
+    const bool separate = corrector.NeedsSeparateOutput();
     const std::string headerLine = header.line + "\n";
     out.Write(headerLine.data(), headerLine.size());
 
@@ -338,7 +424,9 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     // in shared state, so a reader left waiting on a pipe (below) never touches freed memory.
     struct Slot {
         std::string frameLine;
-        std::vector<uint8_t> raw;
+        FrameBuffer raw;
+        FrameBuffer corrected;  // the subsampled layouts' output; 4:4:4 is corrected in place
+        const FrameBuffer& Output(bool separate) const { return separate ? corrected : raw; }
     };
     struct Shared {
         std::array<Slot, 3> slots;
@@ -371,7 +459,8 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
             while (Slot* slot = corrected.Pop()) {
                 slot->frameLine += '\n';
                 out.Write(slot->frameLine.data(), slot->frameLine.size());
-                out.Write(slot->raw.data(), slot->raw.size());
+                const FrameBuffer& bytes = slot->Output(separate);
+                out.Write(bytes.data(), bytes.size());
                 shared->empty.Push(slot);
             }
         } catch (...) {
@@ -388,7 +477,8 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     std::optional<Failure> uncorrected;
     while (Slot* slot = shared->read.Pop()) {
         if (writeFailed) break;
-        if (!corrector.Correct(slot->raw.data())) {
+        if (separate) slot->corrected.resize(slot->raw.size());
+        if (!corrector.Correct(slot->raw.data(), separate ? slot->corrected.data() : slot->raw.data())) {
             uncorrected = Failure(inName + ": frame " + std::to_string(frames + 1) +
                                    ": the plug-in could not correct it (it could not get its working memory); "
                                    "stopped before writing it");

@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/failure.h"
@@ -14,8 +17,6 @@
 #include "cli/video/sample_kernels.h"
 
 namespace tonalith::cli {
-
-class BandPool;
 
 struct Y4mHeader {
     int width = 0;
@@ -44,36 +45,73 @@ struct Y4mCutShort : Failure {
     using Failure::Failure;
 };
 
+// Memory for frames: left unfilled when allocated (every byte is read or written before it is
+// used) and, for large frames, 2 MiB-aligned and offered huge pages, so that a frame costs a few
+// page faults rather than thousands.
+void* AllocateFrameMemory(size_t bytes);  // throws std::bad_alloc; freed with std::free
+template <typename T>
+struct FrameAllocator {
+    using value_type = T;
+    FrameAllocator() = default;
+    template <typename U>
+    FrameAllocator(const FrameAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(AllocateFrameMemory(n * sizeof(T))); }
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    bool operator==(const FrameAllocator&) const { return true; }
+};
+using FrameBuffer = std::vector<uint8_t, FrameAllocator<uint8_t>>;
+
 // Reads one frame's planes as they are stored (Y, Cb, Cr; FrameBytes() bytes). Returns false at a
 // clean end of stream; throws on a frame cut short. `frameLine` receives the FRAME line.
 bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& header, int64_t index,
-                  std::string& frameLine, std::vector<uint8_t>& raw);
+                  std::string& frameLine, FrameBuffer& raw);
 
-// One frame through the plug-in: the stored planes are brought into the YC scale (chroma to the
-// luma sites for the luma, luma to the chroma sites for the chroma), corrected, and written back
-// into the same planes. `hosts` holds one plug-in instance per band; band i runs on hosts[i].
+// One frame through the plug-in, a strip of rows at a time: each strip is brought into the YC
+// scale (chroma to the luma sites for the luma, luma to the chroma sites for the chroma),
+// corrected and written back while it is still in cache, so the frame crosses memory once each
+// way. `hosts` holds one plug-in instance per band of rows; band i runs on hosts[i], its strips
+// one after another.
 class FrameCorrector {
 public:
-    FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts);
+    // `stripRows` 0 chooses strips of about kStripPixels pixels.
+    FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, int stripRows = 0);
     ~FrameCorrector();
     FrameCorrector(const FrameCorrector&) = delete;
     FrameCorrector& operator=(const FrameCorrector&) = delete;
-    // False when the plug-in left a band uncorrected (the planes are then partly written).
-    [[nodiscard]] bool Correct(uint8_t* planes);
+    // Reads the stored planes from `in` and writes the corrected ones to `out`, which may be `in`
+    // itself only for 4:4:4 (the subsampled layouts read neighbouring rows of the other plane).
+    // False when the plug-in left a strip uncorrected (`out` is then partly written).
+    [[nodiscard]] bool Correct(const uint8_t* in, uint8_t* out);
+    // Whether Correct needs a separate output buffer.
+    bool NeedsSeparateOutput() const { return header_.Subsampled(); }
+
+    // About 200 KB of pixels: a strip and the plug-in's working buffer for it stay in L2.
+    static constexpr int kStripPixels = 32768;
 
 private:
-    void ToPixels(int band, const uint8_t* planes);
-    bool Correct(int band, uint8_t* planes);
+    struct Pool;
+    struct Scratch;
+    bool CorrectBand(int band, const uint8_t* in, uint8_t* out);
     Y4mHeader header_;
     std::vector<PluginHost*> hosts_;
-    std::vector<YcPixel> pixels_;  // luma sites, then (subsampled layouts) the chroma sites
-    std::unique_ptr<BandPool> pool_;
+    int stripRows_, chromaStripRows_;
+    std::vector<std::unique_ptr<Scratch>> scratch_;  // one per band, sized at the first frame
+    std::unique_ptr<Pool> pool_;
 };
 
 struct VideoOptions {
     int threads = 1;        // plug-in instances correcting bands of each frame in parallel
     bool progress = false;  // a progress line on stderr
     int64_t maxPixels = kDefaultMaxPixels;
+    int stripRows = 0;      // rows corrected at a time; 0 chooses by width
 };
 
 struct Y4mResult {

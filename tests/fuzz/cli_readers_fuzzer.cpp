@@ -48,7 +48,7 @@ void Y4m(const std::string& bytes) {
     try {
         const Y4mHeader header = ReadY4mHeader(in, "fuzz.y4m", kFuzzMaxPixels);
         std::string frameLine;
-        std::vector<uint8_t> planes;
+        FrameBuffer planes;
         for (int64_t i = 0; i < 4 && ReadY4mFrame(in, "fuzz.y4m", header, i, frameLine, planes); ++i) {
         }
     } catch (...) {

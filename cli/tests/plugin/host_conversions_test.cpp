@@ -62,6 +62,49 @@ TEST(HostConversions, YcToRgbClampsAnyInt16) {
     EXPECT_EQ(bgr[9], 0);
 }
 
+// A whole buffer converts as its pixels do one at a time (the vector loops and the plain one
+// agree), for both pairs, on every 8-bit colour and on YC pixels across the whole int16 range.
+TEST(HostConversions, WholeBuffersMatchPixelByPixel) {
+    using Forward = int32_t(TONALITH_CALL*)(YcPixel*, const void*, int32_t);
+    using Inverse = int32_t(TONALITH_CALL*)(void*, const YcPixel*, int32_t);
+    struct Pair {
+        const char* name;
+        Forward forward;
+        Inverse inverse;
+    };
+    const int n = 1 << 24;
+    std::vector<uint8_t> bgr(3 * static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        bgr[3 * i] = static_cast<uint8_t>(i), bgr[3 * i + 1] = static_cast<uint8_t>(i >> 8);
+        bgr[3 * i + 2] = static_cast<uint8_t>(i >> 16);
+    }
+    const int m = 1 << 20;  // YC pixels: every int16 in each field, the fields shifted against each other
+    std::vector<YcPixel> given(m + 5);
+    for (int i = 0; i < m + 5; ++i)
+        given[i] = YcPixel{static_cast<int16_t>(i * 40503), static_cast<int16_t>(i * 40503 + 12345),
+                           static_cast<int16_t>((i >> 4) * 40503 - 999)};
+    for (const Pair pair : {Pair{"full", HostRgbToYc, HostYcToRgb}, Pair{"limited", HostRgbToYcLimited, HostYcToRgbLimited}}) {
+        std::vector<YcPixel> whole(n);
+        pair.forward(whole.data(), bgr.data(), n);
+        int64_t mismatches = 0;
+        for (int i = 0; i < n; i += 1 + (i & 31)) {
+            YcPixel one{};
+            pair.forward(&one, &bgr[3 * static_cast<size_t>(i)], 1);
+            mismatches += one.y != whole[i].y || one.cb != whole[i].cb || one.cr != whole[i].cr;
+        }
+        EXPECT_EQ(mismatches, 0) << pair.name << " RGB to YC";
+        std::vector<uint8_t> back(3 * given.size());
+        pair.inverse(back.data(), given.data(), static_cast<int32_t>(given.size()));
+        mismatches = 0;
+        for (size_t i = 0; i < given.size(); ++i) {
+            uint8_t one[3];
+            pair.inverse(one, &given[i], 1);
+            mismatches += one[0] != back[3 * i] || one[1] != back[3 * i + 1] || one[2] != back[3 * i + 2];
+        }
+        EXPECT_EQ(mismatches, 0) << pair.name << " YC to RGB";
+    }
+}
+
 TEST(HostConversions, ConvertsExactlyTheGivenCount) {
     std::vector<uint8_t> bgr(3 * 4, 0xAB);
     std::vector<YcPixel> yc(4, YcPixel{1, 2, 3});

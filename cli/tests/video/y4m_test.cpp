@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -66,7 +67,7 @@ protected:
 
     // Runs bytes through the plug-in with the chain; returns the output bytes.
     std::string Run(const std::string& bytes, const Chain& chain, int64_t* frames = nullptr, Y4mResult* result = nullptr,
-                    int threads = 1) {
+                    int threads = 1, int stripRows = 0) {
         const fs::path in = dir / "in.y4m", out = dir / "out.y4m";
         std::ofstream(in, std::ios::binary) << bytes;
         PluginHost host(TONALITH_PLUGIN_PATH);
@@ -77,7 +78,7 @@ protected:
             ~Closer() { std::fclose(f); }
         } closer{file};
         OutputFile output(out.string());
-        const Y4mResult done = ProcessY4m(file, "in.y4m", output, host, VideoOptions{threads, false, kDefaultMaxPixels});
+        const Y4mResult done = ProcessY4m(file, "in.y4m", output, host, VideoOptions{threads, false, kDefaultMaxPixels, stripRows});
         output.Commit();
         if (frames) *frames = done.frames;
         if (result) *result = done;
@@ -251,29 +252,80 @@ TEST(SampleMapTest, EveryCodeMatchesTheLevelTables) {
     }
 }
 
-// The vectorised whole-plane loops agree with the per-sample maps, odd lengths included.
+// Every loop that maps samples agrees with the per-sample maps, at every depth, on every code a
+// stream can hold (out-of-range ones included) and on every int16 the plug-in can hand back, at
+// lengths that leave a tail after the vector groups.
 TEST(SampleMapTest, PlaneLoopsAgreeWithTheMaps) {
     std::mt19937 random(7);
-    for (int depth : {8, 10, 16}) {
+    const size_t n = 65536 + 13;
+    std::vector<uint16_t> codes(n), codes2(n);
+    for (size_t i = 0; i < n; ++i) codes[i] = static_cast<uint16_t>(i * 40503u);  // every 16-bit code once
+    for (auto& c : codes2) c = static_cast<uint16_t>(random());
+    std::vector<int16_t> fieldA(n), fieldB(n);
+    for (size_t i = 0; i < n; ++i) fieldA[i] = static_cast<int16_t>(i * 40503u + 7);  // every int16 once
+    for (auto& v : fieldB) v = static_cast<int16_t>(random());
+    std::vector<YcPixel> given(n);
+    for (size_t i = 0; i < n; ++i) given[i] = YcPixel{fieldA[i], fieldB[i], static_cast<int16_t>(~fieldA[i])};
+    for (int depth : {8, 10, 12, 16}) {
         const DepthMaps& maps = MapsForDepth(depth);
-        const size_t n = 1037;
-        std::vector<uint16_t> codes(3 * n);
-        for (auto& c : codes) c = static_cast<uint16_t>(random());
-        std::vector<uint8_t> bytes(codes.begin(), codes.end());
-        std::vector<YcPixel> pixels(n);
-        if (depth == 8) PlanesToPixels(bytes.data(), bytes.data() + n, bytes.data() + 2 * n, pixels.data(), n, depth);
-        else PlanesToPixels(codes.data(), codes.data() + n, codes.data() + 2 * n, pixels.data(), n, depth);
-        for (size_t i = 0; i < n; ++i) {
-            const uint32_t y = depth == 8 ? bytes[i] : codes[i], cr = depth == 8 ? bytes[2 * n + i] : codes[2 * n + i];
-            ASSERT_EQ(pixels[i].y, MapIn(maps.lumaIn, y)) << depth << " at " << i;
-            ASSERT_EQ(pixels[i].cr, MapIn(maps.chromaIn, cr)) << depth << " at " << i;
-        }
-        for (auto& p : pixels) p = YcPixel{static_cast<int16_t>(random()), static_cast<int16_t>(random()), static_cast<int16_t>(random())};
-        std::vector<uint16_t> back(3 * n);
-        PixelsToPlanes(pixels.data(), back.data(), back.data() + n, back.data() + 2 * n, n, 16);
-        for (size_t i = 0; i < n; ++i) {
-            ASSERT_EQ(back[i], MapOut(MapsForDepth(16).lumaOut, pixels[i].y));
-            ASSERT_EQ(back[n + i], MapOut(MapsForDepth(16).chromaOut, pixels[i].cb));
+        const bool bytes = depth == 8;
+        // The stream's planes as stored: bytes at 8 bits, uint16 above.
+        const auto stored = [&](const std::vector<uint16_t>& c) {
+            std::vector<uint8_t> raw(n * 2);
+            for (size_t i = 0; i < n; ++i) {
+                if (bytes) raw[i] = static_cast<uint8_t>(c[i]);
+                else std::memcpy(&raw[2 * i], &c[i], 2);
+            }
+            return raw;
+        };
+        const auto code = [&](const std::vector<uint16_t>& c, size_t i) -> uint32_t { return bytes ? (c[i] & 0xFF) : c[i]; };
+        const auto read = [&](const std::vector<uint8_t>& raw, size_t i) -> uint32_t {
+            if (bytes) return raw[i];
+            uint16_t v;
+            std::memcpy(&v, &raw[2 * i], 2);
+            return v;
+        };
+        const std::vector<uint8_t> y = stored(codes), c = stored(codes2);
+        for (size_t length : {n, size_t{37}}) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + ", length " + std::to_string(length));
+            std::vector<YcPixel> pixels(length);
+            PlanesToPixels(y.data(), c.data(), y.data(), pixels.data(), length, depth);
+            for (size_t i = 0; i < length; ++i) {
+                ASSERT_EQ(pixels[i].y, MapIn(maps.lumaIn, code(codes, i))) << i;
+                ASSERT_EQ(pixels[i].cb, MapIn(maps.chromaIn, code(codes2, i))) << i;
+                ASSERT_EQ(pixels[i].cr, MapIn(maps.chromaIn, code(codes, i))) << i;
+            }
+            LumaCodesToPixels(y.data(), fieldA.data(), fieldB.data(), pixels.data(), length, depth);
+            for (size_t i = 0; i < length; ++i)
+                ASSERT_TRUE(pixels[i].y == MapIn(maps.lumaIn, code(codes, i)) && pixels[i].cb == fieldA[i] &&
+                            pixels[i].cr == fieldB[i]) << i;
+            ChromaCodesToPixels(fieldA.data(), c.data(), y.data(), pixels.data(), length, depth);
+            for (size_t i = 0; i < length; ++i)
+                ASSERT_TRUE(pixels[i].y == fieldA[i] && pixels[i].cb == MapIn(maps.chromaIn, code(codes2, i)) &&
+                            pixels[i].cr == MapIn(maps.chromaIn, code(codes, i))) << i;
+            std::vector<uint8_t> py(2 * length), pcb(2 * length), pcr(2 * length);
+            PixelsToPlanes(given.data(), py.data(), pcb.data(), pcr.data(), length, depth);
+            for (size_t i = 0; i < length; ++i) {
+                ASSERT_EQ(read(py, i), MapOut(maps.lumaOut, given[i].y)) << i;
+                ASSERT_EQ(read(pcb, i), MapOut(maps.chromaOut, given[i].cb)) << i;
+                ASSERT_EQ(read(pcr, i), MapOut(maps.chromaOut, given[i].cr)) << i;
+            }
+            for (int field = 0; field < 3; ++field) {
+                std::vector<uint8_t> plane(2 * length);
+                FieldToPlane(given.data(), field, plane.data(), length, depth);
+                const SampleMap& map = field == 0 ? maps.lumaOut : maps.chromaOut;
+                for (size_t i = 0; i < length; ++i) {
+                    const int16_t v = field == 0 ? given[i].y : field == 1 ? given[i].cb : given[i].cr;
+                    ASSERT_EQ(read(plane, i), MapOut(map, v)) << "field " << field << " at " << i;
+                }
+            }
+            std::vector<int32_t> sums(length);
+            for (const Samples samples : {Samples::kLuma, Samples::kChroma}) {
+                WeighRows(y.data(), 1, c.data(), 2, y.data(), 1, samples, sums.data(), length, depth);
+                const SampleMap& map = samples == Samples::kLuma ? maps.lumaIn : maps.chromaIn;
+                for (size_t i = 0; i < length; ++i)
+                    ASSERT_EQ(sums[i], 2 * MapIn(map, code(codes, i)) + 2 * MapIn(map, code(codes2, i))) << i;
+            }
         }
     }
 }
@@ -358,9 +410,10 @@ TEST_F(Y4mTest, EveryLayoutAndDepthPassesAZeroChain) {
     }
 }
 
-// Bands on private plug-in instances give the frames one instance gives, for every model and for
-// full and subsampled layouts (whose bands read their neighbours' rows).
-TEST_F(Y4mTest, BandsOnSeveralThreadsMatchOneThread) {
+// Strips of a few rows, and bands on private plug-in instances, give the frames one call per frame
+// gives, for every model and for full and subsampled layouts (whose strips and bands read their
+// neighbours' rows).
+TEST_F(Y4mTest, StripsAndBandsOnSeveralThreadsMatchOneCallPerFrame) {
     Chain models;
     models.stages.resize(4);
     for (int m = 0; m < 4; ++m) models.stages[m].type = m;
@@ -373,12 +426,17 @@ TEST_F(Y4mTest, BandsOnSeveralThreadsMatchOneThread) {
         Chain chain;
         if (m < 4) chain.stages = {models.stages[m]};
         else chain = models;
-        for (const Layout& layout : {kLayouts[0], kLayouts[8], kLayouts[11]}) {
+        for (const Layout& layout : {kLayouts[0], kLayouts[9], kLayouts[11]}) {
             const std::string bytes = LayoutStream(layout, 37, 29, 2, 11);
-            const std::string one = Run(bytes, chain, nullptr, nullptr, 1);
+            const std::string one = Run(bytes, chain, nullptr, nullptr, 1, 1000);
             EXPECT_NE(one, bytes) << "model " << m << " " << layout.tag;
-            for (int threads : {3})
-                EXPECT_EQ(Run(bytes, chain, nullptr, nullptr, threads), one) << "model " << m << " " << layout.tag << " " << threads;
+            struct Split {
+                int threads, stripRows;
+            };
+            for (const Split split : {Split{3, 1}, Split{2, 6}})
+                EXPECT_EQ(Run(bytes, chain, nullptr, nullptr, split.threads, split.stripRows), one)
+                    << "model " << m << " " << layout.tag << ", " << split.threads << " threads, strips of "
+                    << split.stripRows << " rows";
         }
     }
 }
