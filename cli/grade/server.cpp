@@ -21,6 +21,7 @@
 #include "cli/grade/access.h"
 #include "cli/grade/process.h"
 #include "cli/grade/session.h"
+#include "cli/grade/stage_routes.h"
 #include "cli/grade/video_source.h"
 #include "cli/pictures/picture_format.h"
 #include "cli/plugin/plugin_host.h"
@@ -281,6 +282,8 @@ int RunGradeServer(const GradeServerOptions& options) {
         }
     });
     server.Post("/api/chain", Json(session, [](GradeSession& s, const httplib::Request& req) { return s.OpenChain(req.body); }));
+
+    RegisterStageRoutes(server, session);
 
     std::atomic<int> signalled{0};
     std::thread stopper([&server, &stopSignals, &signalled] {

@@ -232,7 +232,7 @@ void GradeSession::SetPicture(Image picture) {
     source_ = std::move(source);
     work_.resize(source_.size());
     originalRgba_ = std::move(original);
-    ++version_;
+    pictureVersion_ = ++version_;
 }
 
 namespace {
@@ -297,6 +297,7 @@ RgbaFrame GradeSession::Preview() {
     if (video_) {
         RgbaFrame frame = VideoPreviewLocked();
         frame.cpuMs = ProcessCpuMs() - start;
+        lastPreview_ = std::make_shared<const RgbaFrame>(frame);
         return frame;
     }
     RgbaFrame frame{picture_.width, picture_.height, version_, 0, std::string(source_.size() * 4, '\0')};
@@ -315,7 +316,23 @@ RgbaFrame GradeSession::Preview() {
     if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
         throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     frame.cpuMs = ProcessCpuMs() - start;
+    lastPreview_ = std::make_shared<const RgbaFrame>(frame);
     return frame;
+}
+
+std::shared_ptr<const RgbaFrame> GradeSession::LastPreview() {
+    {
+        std::lock_guard lock(mutex_);
+        if (lastPreview_ && lastPreview_->version == version_) return lastPreview_;
+    }
+    Preview();
+    std::lock_guard lock(mutex_);
+    return lastPreview_;
+}
+
+uint64_t GradeSession::PictureVersion() {
+    std::lock_guard lock(mutex_);
+    return pictureVersion_;
 }
 
 namespace {
@@ -377,7 +394,7 @@ void GradeSession::SetFrame(VideoFrame frame, int index, int frames) {
     frameIndex_ = index;
     frameCount_ = frames;
     originalRgba_ = std::move(original);
-    ++version_;
+    pictureVersion_ = ++version_;
 }
 
 std::string GradeSession::GradedFrameY4m() {

@@ -86,6 +86,24 @@ public:
     std::string ChainJson();
     std::string ChainBlock();
 
+    // ---- What a stage does: the pictures the scopes, the curves panel and the mask are drawn from.
+    // The preview as last made, made now if the dialog changed since.
+    std::shared_ptr<const RgbaFrame> LastPreview();
+    // The state version at which the picture itself last changed.
+    uint64_t PictureVersion();
+    // The current stage on its own: its curves as `tonalith curves` draws them, over the histogram
+    // of the picture as it enters the stage, and for an HSV stage the mask of its hue window
+    // (PNG; empty for other models, and for video frames). The probes run on a private instance
+    // of the plug-in, so the dialog's instance, window and chain stay as they are.
+    struct StageLook {
+        uint64_t version = 0;
+        int stage = 0;
+        int model = 0;
+        std::string curvesSvg;
+        std::string maskPng;
+    };
+    std::shared_ptr<const StageLook> LookAtCurrentStage();
+
 private:
     std::string StateLocked();
     void* Control(intptr_t id) const;
@@ -113,6 +131,13 @@ private:
     std::vector<Block> bandChains_;
     BandPool pool_;
     std::vector<std::vector<uint8_t>> bandBgr_;
+
+    // Stage views.
+    uint64_t pictureVersion_ = 0;
+    std::shared_ptr<const RgbaFrame> lastPreview_;
+    std::shared_ptr<const StageLook> look_;
+    std::mutex probeMutex_;  // held while prober_ runs (taken before mutex_, never after)
+    std::unique_ptr<PluginHost> prober_;
 
     // A video's frame, when grading one: the planes as decoded, and the slider's place.
     bool video_ = false;

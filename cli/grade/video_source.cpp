@@ -74,8 +74,10 @@ VideoFrame VideoSource::Decode(int index) const {
     VideoFrame frame;
     frame.header = ReadY4mHeader(in.get(), path_);
     std::string line;
-    if (!ReadY4mFrame(in.get(), path_, frame.header, 0, line, frame.planes))
+    FrameBuffer planes;
+    if (!ReadY4mFrame(in.get(), path_, frame.header, 0, line, planes))
         throw Failure(path_ + ": ffmpeg gave no frame " + std::to_string(index + 1));
+    frame.planes.assign(planes.begin(), planes.end());
     return frame;
 }
 

@@ -348,6 +348,16 @@ Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& path,
     return image;
 }
 
+Image Rgb8Image(int width, int height, uint16_t fill) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.channels = 3;
+    image.bitDepth = 8;
+    image.samples.assign(static_cast<size_t>(width) * height * 3, fill);
+    return image;
+}
+
 Image ReadImage(const std::string& path, int64_t maxPixels) {
     InputFile input(path);
     return ReadImage(input.get(), input.kind(), input.name(), maxPixels);
@@ -386,6 +396,28 @@ void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::stri
     if (!WriteJpegFrom(file, image, quality, work, error))
         throw Failure(name + ": cannot write JPEG: " + (error.message[0] ? error.message : "out of memory"));
     if (std::fflush(file) != 0 || std::ferror(file)) throw Failure(name + ": write failed: " + std::strerror(errno));
+}
+
+}  // namespace tonalith::cli
+
+namespace tonalith::cli {
+
+std::string EncodePng(const Image& image) {
+    char* data = nullptr;
+    size_t size = 0;
+    std::FILE* memory = open_memstream(&data, &size);
+    if (!memory) throw Failure("out of memory");
+    try {
+        WritePng(memory, image, "the picture");
+    } catch (...) {
+        std::fclose(memory);
+        std::free(data);
+        throw;
+    }
+    std::fclose(memory);
+    std::string png(data, size);
+    std::free(data);
+    return png;
 }
 
 }  // namespace tonalith::cli

@@ -30,6 +30,9 @@ struct Image {
     bool HasAlpha() const { return channels == 2 || channels == 4; }
 };
 
+// An 8-bit RGB picture with every sample `fill`.
+Image Rgb8Image(int width, int height, uint16_t fill = 0);
+
 constexpr size_t kMaxPictureFileBytes = size_t{1} << 31;
 
 enum class FileKind { kPng, kJpeg, kTiff, kY4m, kUnknown };
@@ -46,6 +49,8 @@ Image ReadImage(std::FILE* file, FileKind kind, const std::string& name, int64_t
 Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name, int64_t maxPixels = kDefaultMaxPixels);
 // Writes 8- or 16-bit PNG; `name` is only for messages.
 void WritePng(std::FILE* file, const Image& image, const std::string& name);
+// The same PNG file, in memory.
+std::string EncodePng(const Image& image);
 // Writes 8-bit baseline JPEG (4:4:4 at quality 90 and above); alpha is dropped.
 void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::string& name);
 // TIFF, in tiff_io.cpp.

@@ -15,12 +15,12 @@ void ProcessPicture(PluginHost& host, std::vector<YcPixel>& yc, const Image& ima
 
 }  // namespace
 
-void ApplyToImage(PluginHost& host, Image& image) {
+std::vector<YcPixel> ImageToYc(const Image& image) {
     const size_t n = static_cast<size_t>(image.width) * image.height;
     const int inChannels = image.channels;
     const bool grey = inChannels <= 2;
-    std::vector<YcPixel> yc(n);
     const auto sample = [&](size_t i, int c) { return image.samples[i * inChannels + (grey ? 0 : c)]; };
+    std::vector<YcPixel> yc(n);
     if (image.bitDepth == 8) {
         std::vector<uint8_t> bgr(n * 3);
         for (size_t i = 0; i < n; ++i) {
@@ -29,6 +29,18 @@ void ApplyToImage(PluginHost& host, Image& image) {
             bgr[3 * i + 2] = static_cast<uint8_t>(sample(i, 0));
         }
         HostRgbToYc(yc.data(), bgr.data(), static_cast<int32_t>(n));
+        return yc;
+    }
+    for (size_t i = 0; i < n; ++i) yc[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
+    return yc;
+}
+
+void ApplyToImage(PluginHost& host, Image& image) {
+    const size_t n = static_cast<size_t>(image.width) * image.height;
+    const int inChannels = image.channels;
+    std::vector<YcPixel> yc = ImageToYc(image);
+    if (image.bitDepth == 8) {
+        std::vector<uint8_t> bgr(n * 3);
         ProcessPicture(host, yc, image);
         HostYcToRgb(bgr.data(), yc.data(), static_cast<int32_t>(n));
         const int outChannels = image.HasAlpha() ? 4 : 3;
@@ -43,7 +55,6 @@ void ApplyToImage(PluginHost& host, Image& image) {
         image.channels = outChannels;
         return;
     }
-    for (size_t i = 0; i < n; ++i) yc[i] = Rgb16ToYc(sample(i, 0), sample(i, 1), sample(i, 2));
     ProcessPicture(host, yc, image);
     const int outChannels = image.HasAlpha() ? 4 : 3;
     std::vector<uint16_t> out(n * outChannels);

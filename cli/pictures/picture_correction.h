@@ -2,6 +2,8 @@
 // frame, and brought back.
 #pragma once
 
+#include <vector>
+
 #include "cli/pictures/image_io.h"
 #include "cli/plugin/plugin_host.h"
 
@@ -11,5 +13,7 @@ namespace tonalith::cli {
 // RgbToYc; 16-bit ones at the YC scale's full precision. Grey comes out as RGB (a chain may
 // colour it); alpha is carried through untouched.
 void ApplyToImage(PluginHost& host, Image& image);
+// The picture on the YC scale, as ApplyToImage hands it to the plug-in.
+std::vector<YcPixel> ImageToYc(const Image& image);
 
 }  // namespace tonalith::cli

@@ -52,7 +52,9 @@ void AddWrapped(Series& s, double x, double y, double span) {
     s.points.push_back({x, y});
 }
 
-StagePanels ProbeStage(PluginHost& host, const Stage& stage, size_t index) {
+}  // namespace
+
+StagePanels ProbeStageCurves(PluginHost& host, const Stage& stage, size_t index) {
     Chain single;
     single.stages.push_back(stage);
     host.SetChain(ToBlock(single));
@@ -167,11 +169,10 @@ StagePanels ProbeStage(PluginHost& host, const Stage& stage, size_t index) {
     return out;
 }
 
-}  // namespace
 
 std::vector<StagePanels> ProbeCurves(PluginHost& host, const Chain& chain) {
     std::vector<StagePanels> stages;
-    for (size_t s = 0; s < chain.stages.size(); ++s) stages.push_back(ProbeStage(host, chain.stages[s], s));
+    for (size_t s = 0; s < chain.stages.size(); ++s) stages.push_back(ProbeStageCurves(host, chain.stages[s], s));
     return stages;
 }
 

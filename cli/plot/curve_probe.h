@@ -25,6 +25,9 @@ struct Panel {
     std::string title, xLabel, yLabel;
     double xMax, yMax, xMin, yMin;
     std::vector<Series> series;
+    // Drawn behind the curves when not empty: counts in equal bins from xMin to xMax (a picture's
+    // histogram on the panel's input axis), scaled so the largest fills the panel.
+    std::vector<double> backdrop;
 };
 struct StagePanels {
     std::string title;
@@ -34,5 +37,7 @@ struct StagePanels {
 // Runs probe frames through the plug-in, one single-stage chain per stage. Leaves the host with
 // the last probe chain loaded.
 std::vector<StagePanels> ProbeCurves(PluginHost& host, const Chain& chain);
+// The same for one stage, `index` its place in the chain (for the title).
+StagePanels ProbeStageCurves(PluginHost& host, const Stage& stage, size_t index);
 
 }  // namespace tonalith::cli

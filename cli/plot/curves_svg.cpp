@@ -53,6 +53,16 @@ std::string CurvesSvg(const std::vector<StagePanels>& stages, const std::string&
             svg << "<g>\n<text x=\"" << x0 << "\" y=\"" << y0 - 8 << "\" font-weight=\"bold\">" << Escape(panel.title) << "</text>\n"
                 << "<rect x=\"" << x0 << "\" y=\"" << y0 << "\" width=\"" << kPlot << "\" height=\"" << kPlot
                 << "\" fill=\"none\" stroke=\"#888\"/>\n";
+            if (!panel.backdrop.empty()) {
+                const double most = *std::max_element(panel.backdrop.begin(), panel.backdrop.end());
+                const double bin = static_cast<double>(kPlot) / panel.backdrop.size();
+                svg << "<path fill=\"#ddd\" d=\"";
+                for (size_t b = 0; b < panel.backdrop.size() && most > 0; ++b) {
+                    const double h = panel.backdrop[b] / most * kPlot;
+                    if (h > 0) svg << "M" << Num(x0 + b * bin) << " " << Num(y0 + kPlot) << "h" << Num(bin) << "v" << Num(-h) << "h" << Num(-bin) << "z";
+                }
+                svg << "\"/>\n";
+            }
             for (int t = 0; t <= 4; ++t) {
                 const double xv = panel.xMin + (panel.xMax - panel.xMin) * t / 4, yv = panel.yMin + (panel.yMax - panel.yMin) * t / 4;
                 svg << "<line x1=\"" << Num(px(xv)) << "\" y1=\"" << y0 << "\" x2=\"" << Num(px(xv)) << "\" y2=\"" << y0 + kPlot

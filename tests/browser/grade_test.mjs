@@ -131,12 +131,81 @@ try {
 
   await previewMatchesApply("as loaded");
 
+  // ---- Stage views: curves, hue-window mask, scopes ----
+  const viewIds = ["curves", "scope-histogram-after", "scope-waveform-after", "scope-vectorscope-after"];
+  const beforeIds = ["scope-histogram-before", "scope-waveform-before", "scope-vectorscope-before"];
+  // Waits for the views to show the state the preview shows; returns each image's size, version and pixels' digest.
+  async function views(ids) {
+    await page.waitForFunction(() => window.grade.viewsIdle(), null, { timeout: 60000 });
+    return page.evaluate((list) => {
+      const out = {};
+      for (const id of list) {
+        const img = document.getElementById(id);
+        if (!img.src.startsWith("blob:") || !img.naturalWidth) { out[id] = null; continue; }
+        // The drawn pixels, as a digest (FNV-1a over RGBA).
+        const rgba = window.grade.imagePixels(img);
+        let hash = 0x811c9dc5;
+        for (let i = 0; i < rgba.length; i++) hash = Math.imul(hash ^ rgba[i], 16777619) >>> 0;
+        out[id] = { size: `${img.naturalWidth}x${img.naturalHeight}`, version: Number(img.dataset.version), data: hash };
+      }
+      return out;
+    }, ids);
+  }
+  const initialViews = await views([...viewIds, ...beforeIds]);
+  const shownVersion = await page.evaluate(() => window.grade.previewVersion);
+  for (const id of [...viewIds, ...beforeIds])
+    check(initialViews[id] !== null, `the page shows ${id}`, initialViews[id] ? initialViews[id].size : "missing");
+  for (const [id, size] of [["scope-histogram-after", "256x636"], ["scope-waveform-after", "1920x256"],
+    ["scope-vectorscope-after", "256x256"]])
+    check(initialViews[id] && initialViews[id].size === size, `${id} is laid out as FFmpeg's`, initialViews[id] && initialViews[id].size);
+  check(viewIds.every((id) => initialViews[id] && initialViews[id].version === shownVersion),
+    "the views show the state the preview shows");
+  check(await page.evaluate(() => document.getElementById("views-mask").hidden), "no mask for an RGB stage");
+  {
+    // The vectorscope of the picture as loaded against FFmpeg's of the same file: every point lit
+    // in one is lit in the other within one position (their RGB to Y'CbCr may round differently).
+    const raw = execFileSync("ffmpeg", ["-v", "error", "-i", picture, "-vf", "format=yuv444p,vectorscope",
+      "-pix_fmt", "yuv444p", "-f", "rawvideo", "-"], { maxBuffer: 1 << 24 });
+    const theirs = raw.subarray(0, 65536);
+    const ours = await page.evaluate(async () => {
+      const img = document.getElementById("scope-vectorscope-before");
+      const rgba = window.grade.imagePixels(img);
+      return Array.from({ length: 65536 }, (_, i) => rgba[4 * i + 1]);
+    });
+    const near = (lit, i) => {
+      const x = i % 256, y = Math.floor(i / 256);
+      for (let dy = -1; dy <= 1; dy++) for (let dx = -1; dx <= 1; dx++) {
+        const u = x + dx, v = y + dy;
+        if (u >= 0 && u < 256 && v >= 0 && v < 256 && lit(v * 256 + u)) return true;
+      }
+      return false;
+    };
+    let strays = 0, missing = 0, lit = 0;
+    for (let i = 0; i < 65536; i++) {
+      if (ours[i] > 0) { lit++; if (!near((j) => theirs[j] > 0, i)) strays++; }
+      if (theirs[i] > 0 && !near((j) => ours[j] > 0, i)) missing++;
+    }
+    check(lit > 100 && strays === 0 && missing === 0, "the vectorscope's dots land where FFmpeg's vectorscope puts them",
+      `${lit} points lit, ${strays} not in FFmpeg's, ${missing} of FFmpeg's not here`);
+  }
+  // ---- end of stage views ----
+
   // Mouse: a click on R(off)'s slider, three quarters along.
   let s = await state();
   const box = await page.locator("#track-0").boundingBox();
   await page.mouse.click(box.x + box.width * 0.75, box.y + box.height / 2);
   s = await settle(s.version);
   check(s.tracks[0] > 100 && s.tracks[0] <= 256, "a mouse click moves R(off)", `R(off) = ${s.tracks[0]}`);
+  // ---- Stage views after a slider move ----
+  {
+    const moved = await views([...viewIds, ...beforeIds]);
+    for (const id of viewIds)
+      check(moved[id] && moved[id].data !== initialViews[id].data && moved[id].version === s.version,
+        `${id} follows the slider move`);
+    for (const id of beforeIds)
+      check(moved[id] && moved[id].data === initialViews[id].data, `${id} stays as loaded`);
+  }
+  // ---- end of stage views ----
   await previewMatchesApply("after a mouse move");
 
   // Keyboard: G(gamm) up five steps, one at a time, each waited for; the page times each move.
@@ -183,6 +252,32 @@ try {
   s = await settle(s.version);
   check(s.current === 1 && s.model === 3 && s.tracks[0] === 30 && s.tracks[8] === 64,
     "selecting stage 2 loads its tracks", `current ${s.current}, H(offs) ${s.tracks[0]}, S(con2) ${s.tracks[8]}`);
+  // ---- Stage views: an HSV stage shows its hue window ----
+  {
+    const maskOf = async () => {
+      const shown = await views(["mask", "curves"]);
+      const lit = await page.evaluate(async () => {
+        const img = document.getElementById("mask");
+        const rgba = window.grade.imagePixels(img);
+        let white = 0, black = 0;
+        for (let i = 0; i < rgba.length; i += 4) { white += rgba[i] === 255; black += rgba[i] === 0; }
+        return { white, black, hidden: document.getElementById("views-mask").hidden };
+      });
+      return { ...shown, ...lit };
+    };
+    const first = await maskOf();
+    check(!first.hidden && first.mask && first.mask.size === "1920x1080" && first.mask.version === s.version,
+      "an HSV stage shows its hue-window mask", first.mask && first.mask.size);
+    check(first.white > 0 && first.black > 0, "the mask shows where the window acts and where not",
+      `${first.white} white, ${first.black} black pixels`);
+    await page.fill("#value-10", "90");
+    await page.press("#value-10", "Enter");
+    s = await settle(s.version);
+    const wider = await maskOf();
+    check(wider.white > first.white && wider.mask.data !== first.mask.data && wider.curves.data !== first.curves.data,
+      "a wider H(width) widens the mask and changes the curves", `${first.white} -> ${wider.white} white pixels`);
+  }
+  // ---- end of stage views ----
   await page.click("#add");
   s = await settle(s.version);
   check(s.stages.length === 3 && s.current === 2 && s.model === 0 && s.tracks.every((v) => v === 0) &&
