@@ -94,8 +94,8 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
     }
     Stage stage;
     std::memcpy(stage.tracks.data(), block.data() + look->stage * kRecordSize, kTracks * 4);
-    std::memcpy(&stage.type, block.data() + look->stage * kRecordSize + kTracks * 4, 4);
-    look->model = stage.type;
+    std::memcpy(&stage.model, block.data() + look->stage * kRecordSize + kTracks * 4, 4);
+    look->model = stage.model;
 
     // A video frame is kept in its own planes, not on the YC scale: its curves go without the
     // picture behind them, and without a mask.
@@ -109,9 +109,9 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
             throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     }
     StagePanels panels = ProbeStageCurves(*prober_, stage, look->stage);
-    AddBackdrops(panels, stage.type, input);
+    AddBackdrops(panels, stage.model, input);
     look->curvesSvg = CurvesSvg({panels}, "");
-    if (stage.type == kHsv && !input.empty()) look->maskPng = EncodePng(DrawHueMask(input, width, height, stage));
+    if (stage.model == kHsv && !input.empty()) look->maskPng = EncodePng(DrawHueMask(input, width, height, stage));
 
     std::lock_guard lock(mutex_);
     if (!look_ || look_->version < look->version) look_ = look;

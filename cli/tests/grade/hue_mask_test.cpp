@@ -53,7 +53,7 @@ TEST(HueMask, MatchesThePlugInOnAHueRing) {
     const std::vector<YcPixel> ring = HueRing();
     for (const WindowCase& c : cases) {
         Stage stage;
-        stage.type = kHsv;
+        stage.model = kHsv;
         for (const auto& [track, value] : c.tracks) stage.tracks[track] = value;
         const Image mask = DrawHueMask(ring, static_cast<int>(ring.size()), 1, stage);
 
@@ -88,7 +88,7 @@ TEST(HueMask, KnownWindowShares) {
     // Second H(degree) 120, H(width) 30, H(slope) 15: flat from 256 to 426, ramps 427..469 and
     // 213..255 falling from full strength, nothing from 470 on and below 213.
     Stage stage;
-    stage.type = kHsv;
+    stage.model = kHsv;
     stage.tracks[9] = 120;
     stage.tracks[10] = 30;
     stage.tracks[11] = 15;
@@ -134,9 +134,9 @@ TEST(StageLook, CurvesStandOnTheHistogramOfTheStageInputAndLeaveTheSessionAlone)
     // Grey 100 through an RGB stage that lifts every channel: the second stage sees that grey.
     Chain chain;
     chain.stages.resize(2);
-    chain.stages[0].type = kRgb;
+    chain.stages[0].model = kRgb;
     for (const int offset : {0, 5, 10}) chain.stages[0].tracks[offset] = 50;
-    chain.stages[1].type = kRgb;
+    chain.stages[1].model = kRgb;
     chain.stages[1].tracks[3] = 40;
     int lifted = 0;
     {
@@ -180,7 +180,7 @@ TEST(StageLook, CurvesStandOnTheHistogramOfTheStageInputAndLeaveTheSessionAlone)
 TEST(StageLook, AnHsvStageShowsItsMask) {
     Chain chain;
     chain.stages.resize(1);
-    chain.stages[0].type = kHsv;
+    chain.stages[0].model = kHsv;
     chain.stages[0].tracks[9] = 0;  // the window's centre: hue 0, on +Cb
     chain.stages[0].tracks[10] = 30;
     GradeSession session(TONALITH_PLUGIN_PATH, FlatPicture(40, 60, 220), chain);  // blue: on +Cb
