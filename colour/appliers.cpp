@@ -82,17 +82,12 @@ const Kernels& ChosenKernels() {
 }
 
 void ApplyByteTables(const FrameView& frame, uint8_t* buffer, const uint8_t* block,
-                     int channels) {
+                     const uint8_t* channelTables, int channels) {
     if (ChosenKernels().byteTablesVbmi) {
-        // The wide path wants one 256-byte table per channel: a derived copy per call of at most
-        // 1 KiB, a few hundred nanoseconds beside the frame.
-        alignas(64) uint8_t tables[4 * 256];
-        for (int v = 0; v < 256; ++v)
-            for (int k = 0; k < channels; ++k) tables[256 * k + v] = block[channels * v + k];
         if (frame.width > 0 && frame.height > 0)
             simd::ApplyByteTablesVbmi(buffer, static_cast<size_t>(frame.height),
                                       static_cast<size_t>(frame.width) * channels,
-                                      static_cast<size_t>(frame.rowPitch) * channels, tables,
+                                      static_cast<size_t>(frame.rowPitch) * channels, channelTables,
                                       channels);
         return;
     }
@@ -106,12 +101,17 @@ void ApplyByteTables(const FrameView& frame, uint8_t* buffer, const uint8_t* blo
 
 }  // namespace
 
-void ApplyRgbCurves(const FrameView& frame, Rgb24* buffer, const uint8_t* block) {
-    ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, 3);
+void ApplyRgbCurves(const FrameView& frame, Rgb24* buffer, const uint8_t* block, const uint8_t* channelTables) {
+    ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, channelTables, 3);
 }
 
-void ApplyCmykCurves(const FrameView& frame, Cmyk32* buffer, const uint8_t* block) {
-    ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, 4);
+void ApplyCmykCurves(const FrameView& frame, Cmyk32* buffer, const uint8_t* block, const uint8_t* channelTables) {
+    ApplyByteTables(frame, reinterpret_cast<uint8_t*>(buffer), block, channelTables, 4);
+}
+
+void SplitChannels(const uint8_t* block, int channels, uint8_t* channelTables) {
+    for (int v = 0; v < 256; ++v)
+        for (int k = 0; k < channels; ++k) channelTables[256 * k + v] = block[channels * v + k];
 }
 
 void ApplyYcCurves(const FrameView& frame, const int16_t* block) {

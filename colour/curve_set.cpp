@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "colour/allocation.h"
+#include "colour/appliers.h"
 #include "colour/hsv_run.h"
 #include "curves/builders.h"
 #include "stages/stage_table.h"
@@ -46,12 +47,14 @@ void BuildBlock(CurveSet& set, int32_t type, int32_t block, const int32_t* track
     switch (type) {
         case kStageRgb:
             BuildRgbCurves(tracks, set.rgbCurves + m * kRgbBlockEntries);
+            SplitChannels(set.rgbCurves + m * kRgbBlockEntries, 3, set.rgbChannelTables[m]);
             break;
         case kStageYcbcr:
             BuildYcCurves(tracks, set.ycCurves + m * kYcBlockEntries);
             break;
         case kStageCmyk:
             BuildCmykCurves(tracks, set.cmykCurves + m * kCmykBlockEntries);
+            SplitChannels(set.cmykCurves + m * kCmykBlockEntries, 4, set.cmykChannelTables[m]);
             break;
         default:
             BuildHsvCurves(tracks, set.hueCurves + m * kHueBlockEntries,

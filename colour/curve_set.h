@@ -42,6 +42,9 @@ struct CurveSet {
     // Changes whenever a block is built, never repeats, and is 0 only while nothing is built:
     // what the prepared copies made from the blocks are checked against.
     uint64_t generation = 0;
+    // Each RGB and CMYK block again, split by channel (SplitChannels), made with the block.
+    alignas(64) uint8_t rgbChannelTables[kMaxStages][3 * 256] = {};
+    alignas(64) uint8_t cmykChannelTables[kMaxStages][4 * 256] = {};
     // The fused tables of the chain's HSV runs, made from the blocks above; freed with them.
     PreparedHsvRuns hsvRuns;
 };

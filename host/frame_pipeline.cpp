@@ -96,10 +96,11 @@ public:
                 continue;
             }
             ConvertTo(type);
-            Trace(kApplierNames[type], blockIndex[type]++);
+            const int32_t block = blockIndex[type]++;
+            Trace(kApplierNames[type], block);
             switch (type) {
                 case kStageRgb:
-                    ApplyRgbCurves(frame_, buffers_.rgb, rgb);
+                    ApplyRgbCurves(frame_, buffers_.rgb, rgb, curves_.rgbChannelTables[block]);
                     rgb += kRgbBlockEntries;
                     break;
                 case kStageYcbcr:
@@ -107,7 +108,7 @@ public:
                     yc += kYcBlockEntries;
                     break;
                 default:
-                    ApplyCmykCurves(frame_, buffers_.cmyk, cmyk);
+                    ApplyCmykCurves(frame_, buffers_.cmyk, cmyk, curves_.cmykChannelTables[block]);
                     cmyk += kCmykBlockEntries;
                     break;
             }

@@ -180,7 +180,9 @@ void ExpectByteApplierMatchesThePlainRule(Apply apply, size_t blockBytes) {
             std::memcpy(&expected[i], bytes, channels);
         }
         std::vector<YcPixel> unused(1);
-        apply(Record(g, unused.data()), pixels.data(), block.data());
+        uint8_t channelTables[channels * 256];
+        SplitChannels(block.data(), channels, channelTables);
+        apply(Record(g, unused.data()), pixels.data(), block.data(), channelTables);
         ExpectSameBytes(pixels, expected, g);
     }
 }

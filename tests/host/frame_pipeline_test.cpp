@@ -312,11 +312,15 @@ TEST(Appliers, RgbAndCmykMapEachByteThroughItsOwnColumnAndSkipTails) {
     const Case cases[] = {
         {"RGB", 3,
          [](const FrameView& f, uint8_t* buffer, const uint8_t* block) {
-             ApplyRgbCurves(f, reinterpret_cast<Rgb24*>(buffer), block);
+             uint8_t channelTables[3 * 256];
+             SplitChannels(block, 3, channelTables);
+             ApplyRgbCurves(f, reinterpret_cast<Rgb24*>(buffer), block, channelTables);
          }},
         {"CMYK", 4,
          [](const FrameView& f, uint8_t* buffer, const uint8_t* block) {
-             ApplyCmykCurves(f, reinterpret_cast<Cmyk32*>(buffer), block);
+             uint8_t channelTables[4 * 256];
+             SplitChannels(block, 4, channelTables);
+             ApplyCmykCurves(f, reinterpret_cast<Cmyk32*>(buffer), block, channelTables);
          }},
     };
     FrameView frame{};
