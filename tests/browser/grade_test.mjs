@@ -159,7 +159,7 @@ try {
   check((await shownPixels()).step === 1, "1:1 asks for every pixel");
   const loaded = await previewMatchesApply("as loaded");
   check(createHash("sha256").update(sampled(loaded, fitted.step)).digest("hex") === fitted.after,
-    `the fit view's preview equals tonalith apply at every ${fitted.step}th pixel`);
+    `the fit view's preview equals tonalith apply at every K-th pixel, K = ${fitted.step}`);
 
   // ---- Stage views: curves, hue-window mask, scopes ----
   const viewIds = ["curves", "scope-histogram-after", "scope-waveform-after", "scope-vectorscope-after"];
@@ -424,7 +424,7 @@ try {
       `max ${sorted[sorted.length - 1].toFixed(0)} ms (${sorted.length})`;
   };
   const phases = (await page.evaluate(() => window.grade.phases)).slice(timedFrom);
-  for (const [view, those] of [[`fit view (every ${fitted.step}th pixel)`, phases.filter((p) => p.step > 1)],
+  for (const [view, those] of [[`fit view (K = ${fitted.step})`, phases.filter((p) => p.step > 1)],
     ["1:1", phases.filter((p) => p.step === 1)]]) {
     console.log(`preview latency, 1920x1080, ${view}, slider move to picture drawn: ${figures(those.map((p) => p.drawn))}`);
     console.log(`  of which: the dialog's answer ${figures(those.map((p) => p.state))}; ` +
