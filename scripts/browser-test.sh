@@ -10,7 +10,7 @@ screenshot=${1:-build/linux/grade.png}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if [ ! -d tests/browser/node_modules/playwright-core ]; then
-    echo "tests/browser/node_modules is missing: run scripts/install-deps.sh (needs Node 20)" >&2
+    echo "tests/browser/node_modules is missing: run scripts/install-deps.sh" >&2
     exit 1
 fi
 node tests/browser/grade_test.mjs build/linux/cli/tonalith "$work" "$screenshot"
