@@ -412,6 +412,9 @@ try {
   }
   await page.click("#fit");
   await page.waitForFunction(() => window.grade.idle());
+  await page.focus("#track-8");
+  await page.keyboard.press("ArrowRight");  // the status line then shows a fit-view move
+  s = await settle(s.version);
   const fitAgain = await shownPixels();
   check(fitAgain.step === fitted.step && fitAgain.width === fitted.width, "back to the fit view, back to every K-th pixel");
 
