@@ -181,25 +181,43 @@ int RunGradeServer(const GradeServerOptions& options) {
         if (name == body.end() || !name->is_string()) throw BadRequest("\"name\" must be a string");
         return s.Press(name->get<std::string>());
     }));
-    // Pictures as raw RGBA rows, drawn straight into a canvas: nothing to encode or decode.
-    const auto sendFrame = [](httplib::Response& res, const RgbaFrame& frame) {
-        res.set_header("X-Tonalith-Width", std::to_string(frame.width));
-        res.set_header("X-Tonalith-Height", std::to_string(frame.height));
-        res.set_header("X-Tonalith-Version", std::to_string(frame.version));
+    // Pictures as raw RGBA rows, drawn straight into a canvas: nothing to encode or decode. The
+    // bytes are sent from the frame itself, shared with the session, never copied.
+    const auto sendFrame = [](httplib::Response& res, std::shared_ptr<const RgbaFrame> frame) {
+        res.set_header("X-Tonalith-Width", std::to_string(frame->width));
+        res.set_header("X-Tonalith-Height", std::to_string(frame->height));
+        res.set_header("X-Tonalith-Version", std::to_string(frame->version));
         char timing[64];
-        std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", frame.cpuMs);
+        std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", frame->cpuMs);
         res.set_header("Server-Timing", timing);
-        res.set_content(frame.rgba, "application/octet-stream");
+        res.set_content_provider(frame->rgba.size(), "application/octet-stream",
+                                 [frame](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     return sink.write(frame->rgba.data() + offset, length);
+                                 });
     };
-    server.Get("/api/preview.rgba", [&session, sendFrame](const httplib::Request&, httplib::Response& res) {
+    // A view showing the picture scaled down asks for every step-th pixel of every step-th row.
+    const auto step = [](const httplib::Request& req) {
+        if (!req.has_param("step")) return 1;
+        const std::string text = req.get_param_value("step");
+        if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+            throw BadRequest("\"step\" must be a whole number, 1.." + std::to_string(GradeSession::kMaxPreviewStep));
+        return std::stoi(text);
+    };
+    server.Get("/api/preview.rgba", [&session, sendFrame, step](const httplib::Request& req, httplib::Response& res) {
         try {
-            sendFrame(res, session.Preview());
+            sendFrame(res, std::make_shared<const RgbaFrame>(session.Preview(step(req))));
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
         } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
-    server.Get("/api/original.rgba", [&session, sendFrame](const httplib::Request&, httplib::Response& res) {
-        sendFrame(res, session.Original());
+    server.Get("/api/original.rgba", [&session, sendFrame, step](const httplib::Request& req, httplib::Response& res) {
+        try {
+            sendFrame(res, session.Original(step(req)));
+        } catch (const BadRequest& e) {
+            Refuse(res, 400, e.what());
+        }
     });
     server.Get("/api/chain.json", [&session](const httplib::Request&, httplib::Response& res) {
         res.set_header("Content-Disposition", std::string("attachment; filename=\"") + GradeSession::kChainFileName + "\"");

@@ -231,8 +231,11 @@ void GradeSession::SetPicture(Image picture) {
     picture_ = std::move(picture);
     source_ = std::move(source);
     work_.resize(source_.size());
-    originalRgba_ = std::move(original);
+    samplings_.clear();
     pictureVersion_ = ++version_;
+    originals_.clear();
+    originals_[1] = std::make_shared<const RgbaFrame>(
+        RgbaFrame{picture_.width, picture_.height, pictureVersion_, 0, std::move(original)});
 }
 
 namespace {
@@ -243,30 +246,60 @@ double ProcessCpuMs() {
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
+// Every step-th pixel of every step-th row of an RGBA picture.
+RgbaFrame Subsampled(const RgbaFrame& full, int step) {
+    if (step == 1) return full;
+    RgbaFrame small{(full.width + step - 1) / step, (full.height + step - 1) / step, full.version, full.cpuMs, {}};
+    small.rgba.resize(static_cast<size_t>(small.width) * small.height * 4);
+    char* out = small.rgba.data();
+    for (int y = 0; y < full.height; y += step)
+        for (int x = 0; x < full.width; x += step, out += 4)
+            std::memcpy(out, full.rgba.data() + (static_cast<size_t>(y) * full.width + x) * 4, 4);
+    return small;
+}
+
 }  // namespace
+
+GradeSession::Sampling& GradeSession::SamplingLocked(int step) {
+    Sampling& sampling = samplings_[step];
+    if (sampling.source.empty() && !source_.empty()) {
+        sampling.width = (picture_.width + step - 1) / step;
+        sampling.height = (picture_.height + step - 1) / step;
+        sampling.source.reserve(static_cast<size_t>(sampling.width) * sampling.height);
+        for (int y = 0; y < picture_.height; y += step)
+            for (int x = 0; x < picture_.width; x += step)
+                sampling.source.push_back(source_[static_cast<size_t>(y) * picture_.width + x]);
+        sampling.work.resize(sampling.source.size());
+    }
+    return sampling;
+}
 
 // The rows of one band from the plug-in's scale to RGBA: 8-bit pictures through the host's
 // YcToRgb, as `tonalith apply` writes them; 16-bit ones to their top 8 bits, for the screen.
-void GradeSession::ToRgba(int band, const std::vector<YcPixel>& pixels, std::string& rgba) {
-    const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
-    const size_t first = static_cast<size_t>(r0) * picture_.width;
-    const size_t count = static_cast<size_t>(r1 - r0) * picture_.width;
+// `pixels` are the picture's every step-th pixel of every step-th row, `width` by `height`.
+void GradeSession::ToRgba(int band, const YcPixel* pixels, int width, int height, int step, std::string& rgba) {
+    const auto [r0, r1] = Band(height, band, pool_.Bands());
+    const size_t first = static_cast<size_t>(r0) * width;
+    const size_t count = static_cast<size_t>(r1 - r0) * width;
     const int channels = picture_.channels;
     uint8_t* out = reinterpret_cast<uint8_t*>(rgba.data()) + first * 4;
+    // The alpha of the i-th pixel of the band, from the picture's own pixel it samples.
     const auto alpha = [&](size_t i) -> uint8_t {
         if (!picture_.HasAlpha()) return 255;
-        const uint16_t a = picture_.samples[i * channels + channels - 1];
+        const size_t row = static_cast<size_t>(r0) + i / width, column = i % width;
+        const size_t at = row * step * picture_.width + column * step;
+        const uint16_t a = picture_.samples[at * channels + channels - 1];
         return static_cast<uint8_t>(picture_.bitDepth == 8 ? a : a >> 8);
     };
     if (picture_.bitDepth == 8) {
         auto& bgr = bandBgr_[static_cast<size_t>(band)];
         bgr.resize(count * 3);
-        HostYcToRgb(bgr.data(), pixels.data() + first, static_cast<int32_t>(count));
+        HostYcToRgb(bgr.data(), pixels + first, static_cast<int32_t>(count));
         for (size_t i = 0; i < count; ++i) {
             out[4 * i] = bgr[3 * i + 2];
             out[4 * i + 1] = bgr[3 * i + 1];
             out[4 * i + 2] = bgr[3 * i];
-            out[4 * i + 3] = alpha(first + i);
+            out[4 * i + 3] = alpha(i);
         }
         return;
     }
@@ -276,7 +309,7 @@ void GradeSession::ToRgba(int band, const std::vector<YcPixel>& pixels, std::str
         out[4 * i] = static_cast<uint8_t>(r >> 8);
         out[4 * i + 1] = static_cast<uint8_t>(g >> 8);
         out[4 * i + 2] = static_cast<uint8_t>(b >> 8);
-        out[4 * i + 3] = alpha(first + i);
+        out[4 * i + 3] = alpha(i);
     }
 }
 
@@ -291,32 +324,41 @@ void GradeSession::TakeUpChain() {
         }
 }
 
-RgbaFrame GradeSession::Preview() {
+RgbaFrame GradeSession::Preview(int step) {
+    if (step < 1 || step > kMaxPreviewStep)
+        throw BadRequest("step must be 1.." + std::to_string(kMaxPreviewStep));
     const double start = ProcessCpuMs();
     std::lock_guard lock(mutex_);
     if (video_) {
+        // A frame's planes are corrected whole (its chroma is shared between pixels); only its
+        // RGBA is sampled.
         RgbaFrame frame = VideoPreviewLocked();
         frame.cpuMs = ProcessCpuMs() - start;
-        lastPreview_ = std::make_shared<const RgbaFrame>(frame);
-        return frame;
+        if (step == 1) lastPreview_ = std::make_shared<const RgbaFrame>(frame);
+        return Subsampled(frame, step);
     }
-    RgbaFrame frame{picture_.width, picture_.height, version_, 0, std::string(source_.size() * 4, '\0')};
+    const bool whole = step == 1;
+    Sampling* sampling = whole ? nullptr : &SamplingLocked(step);
+    const int width = whole ? picture_.width : sampling->width;
+    const int height = whole ? picture_.height : sampling->height;
+    const YcPixel* source = whole ? source_.data() : sampling->source.data();
+    YcPixel* work = whole ? work_.data() : sampling->work.data();
+    RgbaFrame frame{width, height, version_, 0, std::string(static_cast<size_t>(width) * height * 4, '\0')};
     TakeUpChain();
     std::vector<char> corrected(bandHosts_.size(), 0);
     pool_.Run([&](int band) {
-        const auto [r0, r1] = Band(picture_.height, band, pool_.Bands());
-        const size_t first = static_cast<size_t>(r0) * picture_.width;
-        const size_t count = static_cast<size_t>(r1 - r0) * picture_.width;
-        std::copy_n(source_.data() + first, count, work_.data() + first);
+        const auto [r0, r1] = Band(height, band, pool_.Bands());
+        const size_t first = static_cast<size_t>(r0) * width;
+        const size_t count = static_cast<size_t>(r1 - r0) * width;
+        std::copy_n(source + first, count, work + first);
         corrected[static_cast<size_t>(band)] =
-            r1 == r0 || bandHosts_[static_cast<size_t>(band)]->Process(work_.data() + first, picture_.width, r1 - r0,
-                                                                       picture_.width);
-        ToRgba(band, work_, frame.rgba);
+            r1 == r0 || bandHosts_[static_cast<size_t>(band)]->Process(work + first, width, r1 - r0, width);
+        ToRgba(band, work, width, height, step, frame.rgba);
     });
     if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
         throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     frame.cpuMs = ProcessCpuMs() - start;
-    lastPreview_ = std::make_shared<const RgbaFrame>(frame);
+    if (whole) lastPreview_ = std::make_shared<const RgbaFrame>(frame);
     return frame;
 }
 
@@ -390,11 +432,14 @@ void GradeSession::SetFrame(VideoFrame frame, int index, int frames) {
     picture_.height = frame.header.height;
     source_.clear();
     work_.clear();
+    samplings_.clear();
     frame_ = std::move(frame);
     frameIndex_ = index;
     frameCount_ = frames;
-    originalRgba_ = std::move(original);
     pictureVersion_ = ++version_;
+    originals_.clear();
+    originals_[1] = std::make_shared<const RgbaFrame>(
+        RgbaFrame{picture_.width, picture_.height, pictureVersion_, 0, std::move(original)});
 }
 
 std::string GradeSession::GradedFrameY4m() {
@@ -409,9 +454,13 @@ std::string GradeSession::GradedFrameY4m() {
     return out;
 }
 
-RgbaFrame GradeSession::Original() {
+std::shared_ptr<const RgbaFrame> GradeSession::Original(int step) {
+    if (step < 1 || step > kMaxPreviewStep)
+        throw BadRequest("step must be 1.." + std::to_string(kMaxPreviewStep));
     std::lock_guard lock(mutex_);
-    return {picture_.width, picture_.height, version_, 0, originalRgba_};
+    auto& original = originals_[step];
+    if (!original) original = std::make_shared<const RgbaFrame>(Subsampled(*originals_.at(1), step));
+    return original;
 }
 
 namespace {

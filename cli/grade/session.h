@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -68,9 +69,14 @@ public:
     // The graded frame as a one-frame YUV4MPEG2 stream, as `tonalith apply` writes it.
     std::string GradedFrameY4m();
 
-    // The picture through the chain as it stands, and as it came; 8-bit RGBA.
-    RgbaFrame Preview();
-    RgbaFrame Original();
+    // The picture through the chain as it stands, and as it came; 8-bit RGBA. With a `step` above
+    // 1, only every step-th pixel of every step-th row, for a view that shows the picture scaled
+    // down: exact at the pixels it keeps, and a step² of the work and the bytes. A step outside
+    // 1..kMaxPreviewStep throws BadRequest.
+    static constexpr int kMaxPreviewStep = 16;
+    RgbaFrame Preview(int step = 1);
+    // Made once per picture and step, and shared as it is: nothing to copy per request.
+    std::shared_ptr<const RgbaFrame> Original(int step = 1);
     // The graded picture as `tonalith apply` writes it in that format, and a note for each thing
     // the format or the picture changed (alpha dropped by JPEG, grey kept RGB, ...).
     std::string PictureFile(OutputFormat format, std::vector<std::string>& notes);
@@ -111,7 +117,13 @@ private:
     void OpenWindow();
     void CloseWindow();
     void Command(intptr_t id, unsigned code);
-    void ToRgba(int band, const std::vector<YcPixel>& pixels, std::string& rgba);
+    // The picture's pixels every step-th in both directions, taken once per picture and step.
+    struct Sampling {
+        int width = 0, height = 0;
+        std::vector<YcPixel> source, work;
+    };
+    Sampling& SamplingLocked(int step);
+    void ToRgba(int band, const YcPixel* pixels, int width, int height, int step, std::string& rgba);
 
     std::mutex mutex_;
     PluginHost host_;
@@ -123,7 +135,9 @@ private:
     Image picture_;
     std::vector<YcPixel> source_;
     std::vector<YcPixel> work_;
-    std::string originalRgba_;
+    std::map<int, Sampling> samplings_;
+    // The picture as it came, by step; step 1 made with the picture, the others when first asked.
+    std::map<int, std::shared_ptr<const RgbaFrame>> originals_;
     // Band 0 runs on the dialog's instance; each other band on a private instance of its own,
     // handed the dialog's chain whenever it changed.
     std::vector<std::unique_ptr<PluginHost>> privates_;

@@ -43,7 +43,7 @@ public:
         std::lock_guard lock(mutex_);
         ScopeSet& set = after ? after_ : before_;
         if (set.version != version || set.png.empty()) {
-            if (!after) picture = std::make_shared<const RgbaFrame>(session_.Original());
+            if (!after) picture = session_.Original();
             const YcbcrPlanes planes =
                 ToYcbcr601(reinterpret_cast<const uint8_t*>(picture->rgba.data()), picture->width, picture->height);
             set.png.clear();

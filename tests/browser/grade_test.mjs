@@ -78,6 +78,10 @@ try {
     ["no such stage", "POST", "/api/select", withToken, '{"stage":5}', 400],
     ["no such model", "POST", "/api/model", withToken, '{"model":4}', 400],
     ["no such button", "POST", "/api/button", withToken, '{"name":"format"}', 400],
+    ["preview step 0", "GET", "/api/preview.rgba?step=0", withToken, undefined, 400],
+    ["preview step too large", "GET", "/api/preview.rgba?step=17", withToken, undefined, 400],
+    ["preview step not a number", "GET", "/api/preview.rgba?step=2x", withToken, undefined, 400],
+    ["original step negative", "GET", "/api/original.rgba?step=-1", withToken, undefined, 400],
   ];
   const before = (await request("GET", "/api/state", withToken)).body.toString();
   for (const [what, method, p, headers, body, status] of refusals) {
@@ -127,9 +131,35 @@ try {
     check(result.size === raw.length && result.after === expected, `${what}: preview equals tonalith apply`,
       `${result.size} bytes in the page, ${raw.length} from apply`);
     check(result.after !== result.before, `${what}: the preview is graded, not the original`);
+    return raw;
   }
+  // Every step-th pixel of every step-th row of 1920x1080 RGBA rows.
+  const sampled = (raw, step) => {
+    const rows = [];
+    for (let y = 0; y < 1080; y += step)
+      for (let x = 0; x < 1920; x += step) rows.push(raw.subarray((y * 1920 + x) * 4, (y * 1920 + x) * 4 + 4));
+    return Buffer.concat(rows);
+  };
+  const shownPixels = () => page.evaluate(async () => {
+    const hex = async (data) => Array.from(new Uint8Array(await crypto.subtle.digest("SHA-256", data)),
+      (b) => b.toString(16).padStart(2, "0")).join("");
+    const a = window.grade.after;
+    return { step: window.grade.afterStep, width: a.width, height: a.height, after: await hex(a.data),
+      beforeStep: window.grade.beforeStep, beforeWidth: window.grade.before.width };
+  });
 
-  await previewMatchesApply("as loaded");
+  // The fit view (as the page opens) shows the picture scaled down, from every K-th pixel; the
+  // exact comparisons with `tonalith apply` run at 1:1, K = 1.
+  const fitted = await shownPixels();
+  check(fitted.step >= 2 && fitted.width === Math.ceil(1920 / fitted.step) && fitted.height === Math.ceil(1080 / fitted.step) &&
+    fitted.beforeStep === fitted.step && fitted.beforeWidth === fitted.width,
+    "the fit view asks for every K-th pixel, K >= 2", JSON.stringify(fitted));
+  await page.click("#actual");
+  await page.waitForFunction(() => window.grade.idle());
+  check((await shownPixels()).step === 1, "1:1 asks for every pixel");
+  const loaded = await previewMatchesApply("as loaded");
+  check(createHash("sha256").update(sampled(loaded, fitted.step)).digest("hex") === fitted.after,
+    `the fit view's preview equals tonalith apply at every K-th pixel, K = ${fitted.step}`);
 
   // ---- Stage views: curves, hue-window mask, scopes ----
   const viewIds = ["curves", "scope-histogram-after", "scope-waveform-after", "scope-vectorscope-after"];
@@ -366,6 +396,28 @@ try {
   const split = await page.evaluate(() => Number(document.getElementById("split").value));
   check(Math.abs(split - 400) <= 2, "dragging on the picture moves the split", String(split));
 
+  // Latency, the way a user grades (the fit view) and at 1:1: G(gamm) moved by the keyboard, each
+  // move waited for.
+  await page.waitForFunction(() => window.grade.idle());
+  s = await state();
+  const timedFrom = await page.evaluate(() => window.grade.phases.length);
+  for (const fit of [true, false]) {
+    await page.click(fit ? "#fit" : "#actual");
+    await page.waitForFunction(() => window.grade.idle());
+    await page.focus("#track-8");
+    for (let i = 0; i < 8; i++) {
+      await page.keyboard.press(i % 2 ? "ArrowLeft" : "ArrowRight");
+      s = await settle(s.version);
+    }
+  }
+  await page.click("#fit");
+  await page.waitForFunction(() => window.grade.idle());
+  await page.focus("#track-8");
+  await page.keyboard.press("ArrowRight");  // the status line then shows a fit-view move
+  s = await settle(s.version);
+  const fitAgain = await shownPixels();
+  check(fitAgain.step === fitted.step && fitAgain.width === fitted.width, "back to the fit view, back to every K-th pixel");
+
   // Latency: from the slider move to the preview drawn, as the page measured it.
   // Beside it, the CPU time the server spent on each preview, on all its threads, which a busy
   // machine does not stretch.
@@ -374,11 +426,14 @@ try {
     return `median ${sorted[Math.floor(sorted.length / 2)].toFixed(0)} ms, min ${sorted[0].toFixed(0)} ms, ` +
       `max ${sorted[sorted.length - 1].toFixed(0)} ms (${sorted.length})`;
   };
-  const { latencies, phases, renderCpu } = await page.evaluate(() => window.grade);
-  console.log(`preview latency, 1920x1080, slider move to picture drawn: ${figures(latencies)}`);
-  console.log(`  of which: the dialog's answer ${figures(phases.map((p) => p.state))}; ` +
-    `the picture's bytes ${figures(phases.map((p) => p.bytes - p.state))}; the paint ${figures(phases.map((p) => p.drawn - p.bytes))}`);
-  console.log(`server CPU per preview (plug-in and RGBA rows, all bands): ${figures(renderCpu)}`);
+  const phases = (await page.evaluate(() => window.grade.phases)).slice(timedFrom);
+  for (const [view, those] of [[`fit view (K = ${fitted.step})`, phases.filter((p) => p.step > 1)],
+    ["1:1", phases.filter((p) => p.step === 1)]]) {
+    console.log(`preview latency, 1920x1080, ${view}, slider move to picture drawn: ${figures(those.map((p) => p.drawn))}`);
+    console.log(`  of which: the dialog's answer ${figures(those.map((p) => p.state))}; ` +
+      `the picture's bytes ${figures(those.map((p) => p.bytes - p.state))}; the paint ${figures(those.map((p) => p.drawn - p.bytes))}; ` +
+      `server CPU ${figures(those.map((p) => p.cpu))}`);
+  }
   console.log(`load average: ${os.loadavg().map((l) => l.toFixed(2)).join(" ")}, ${os.cpus().length} CPUs`);
 
   await page.screenshot({ path: screenshot });

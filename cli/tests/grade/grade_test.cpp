@@ -171,7 +171,7 @@ TEST(GradeSession, PreviewEqualsApplyInEveryBandCount) {
             session.Select(1);
             session.SetTrack(0, 90);  // H(offs)
             after = session.Preview();
-            original = session.Original();
+            original = *session.Original();
             changed = session.CurrentChain();
         }
         EXPECT_EQ(before.width, c.width);
@@ -184,6 +184,60 @@ TEST(GradeSession, PreviewEqualsApplyInEveryBandCount) {
         for (size_t i = 0; i < 4; ++i)  // the first pixel as it came
             EXPECT_EQ(static_cast<uint8_t>(original.rgba[i]), i < 3 ? picture.samples[i] : c.channels == 4 ? picture.samples[3] : 255);
     }
+}
+
+// Every step-th pixel of every step-th row of an RGBA frame, the way a test reads it.
+std::string SampledEvery(const RgbaFrame& full, int step) {
+    std::string out;
+    for (int y = 0; y < full.height; y += step)
+        for (int x = 0; x < full.width; x += step)
+            out += full.rgba.substr((static_cast<size_t>(y) * full.width + x) * 4, 4);
+    return out;
+}
+
+// A scaled-down view's preview is the full preview at the pixels it keeps, whatever the band count,
+// the alpha or the depth, on sizes the step does not divide; so is its original.
+TEST(GradeSession, SteppedPreviewIsTheFullPreviewSampled) {
+    struct Case {
+        int step, bands, width, height, channels, bitDepth;
+    };
+    const Case cases[] = {{1, 2, 11, 7, 3, 8}, {2, 1, 11, 7, 3, 8}, {2, 3, 13, 9, 4, 8}, {3, 2, 11, 7, 4, 8},
+                          {3, 4, 10, 5, 3, 16}, {3, 3, 2, 2, 3, 8}};  // 2x2 at step 3: one pixel, empty bands
+    for (const auto& c : cases) {
+        SCOPED_TRACE("step " + std::to_string(c.step) + ", " + std::to_string(c.bands) + " bands, " +
+                     std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.channels) +
+                     " channels, " + std::to_string(c.bitDepth) + "-bit");
+        Image picture = Gradient(c.width, c.height, c.channels);
+        if (c.bitDepth == 16) {
+            picture.bitDepth = 16;
+            for (auto& sample : picture.samples) sample = static_cast<uint16_t>(sample * 256 + 91);
+        }
+        GradeSession session(TONALITH_PLUGIN_PATH, picture, TwoStages(), c.bands);
+        session.SetLink(false);
+        session.SetTrack(4, 40);  // R(gamm): a graded picture, not the original
+        const RgbaFrame full = session.Preview();
+        const RgbaFrame stepped = session.Preview(c.step);
+        EXPECT_EQ(stepped.width, (c.width + c.step - 1) / c.step);
+        EXPECT_EQ(stepped.height, (c.height + c.step - 1) / c.step);
+        EXPECT_EQ(stepped.version, full.version);
+        EXPECT_EQ(stepped.rgba, SampledEvery(full, c.step));
+        const auto original = session.Original(c.step);
+        EXPECT_EQ(original->width, stepped.width);
+        EXPECT_EQ(original->rgba, SampledEvery(*session.Original(), c.step));
+        EXPECT_NE(original->rgba, stepped.rgba);
+        // A later change reaches the stepped preview too.
+        session.SetTrack(4, -40);
+        EXPECT_EQ(session.Preview(c.step).rgba, SampledEvery(session.Preview(), c.step));
+    }
+}
+
+TEST(GradeSession, AStepOutOfRangeIsRefused) {
+    GradeSession session(TONALITH_PLUGIN_PATH, Gradient(5, 4, 3), TwoStages());
+    for (const int step : {0, -1, GradeSession::kMaxPreviewStep + 1}) {
+        EXPECT_THROW(session.Preview(step), BadRequest) << step;
+        EXPECT_THROW(session.Original(step), BadRequest) << step;
+    }
+    EXPECT_EQ(session.Preview(GradeSession::kMaxPreviewStep).rgba.size(), 4u);
 }
 
 TEST(GradeSession, OpeningAChainFileShowsItAndAMalformedOneChangesNothing) {
