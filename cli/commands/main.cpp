@@ -177,7 +177,8 @@ namespace {
 
 const char* const kToolNotes =
     "Pictures: PNG, JPEG, TIFF in; the output's extension picks PNG (8/16-bit), JPEG or TIFF (8/16-bit).\n"
-    "The ICC profile, EXIF (orientation) and resolution are carried over. Video: YUV4MPEG2 4:4:4.\n"
+    "The ICC profile, EXIF (orientation) and resolution are carried over.\n"
+    "Video: YUV4MPEG2 4:4:4, 4:2:2 and 4:2:0 at 8 to 16 bits (grade: any file ffmpeg decodes).\n"
     "CMYK JPEGs are converted through their embedded profile, else $TONALITH_CMYK_PROFILE, else\n"
     "/usr/share/color/icc/ghostscript/default_cmyk.icc, else a plain formula; a note says which.\n"
     "Run 'tonalith models' for every track of every model, 'tonalith help COMMAND' for a command.";
@@ -284,6 +285,8 @@ int main(int argc, char** argv) {
     gradeCommand->add_option("--port", grade.port, "the port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
     gradeCommand->add_option("--plugin", grade.plugin, "the plug-in library (default: next to the executable)");
     gradeCommand->add_flag("--open", grade.open, "open the page in the default browser (xdg-open)");
+    gradeCommand->footer("Examples:\n  tonalith grade photo.jpg examples/teal-orange.json --open\n"
+                         "  tonalith grade --port 8080 clip.mp4 look.json");
 
     LutOptions lutOptions;
     auto* lut = AddLutCommand(app, lutOptions, stageHelp);

@@ -101,6 +101,9 @@ CLI::App* AddLutCommand(CLI::App& app, LutOptions& options, const std::string& s
         ->check(CLI::IsMember({"tetrahedral", "trilinear", "nearest"}));
     lut->add_option("--max-error", options.maxError, "with --check: exit with status 1 above this many 8-bit steps");
     lut->add_option("--plugin", options.plugin, "the plug-in library (default: next to the executable)");
+    lut->footer("Examples:\n  tonalith lut examples/teal-orange.json -o teal-orange.cube\n"
+                "  tonalith lut --level 8 examples/warm-film.json -o warm-film-hald.png\n"
+                "  tonalith lut --check teal-orange.cube examples/teal-orange.json");
     return lut;
 }
 

@@ -512,7 +512,7 @@ conventions)
         || fail "--version says: $(cat v.txt)"
     "$tonalith" help >h.txt && grep -q "models" h.txt || fail "help lists no commands"
     # Each command's help has its examples; nested commands are named in full.
-    for cmd in apply "chain show" "chain convert" curves models demo; do
+    for cmd in apply "chain show" "chain convert" curves models demo grade lut; do
         # shellcheck disable=SC2086
         "$tonalith" help $cmd >h.txt || fail "help $cmd"
         grep -q "Usage: tonalith $cmd" h.txt && grep -q "Example" h.txt || fail "help $cmd: $(head -3 h.txt)"
