@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
-#include <regex>
 
 #include "cli/chain/block.h"
 #include "cli/chain/chain_file.h"
@@ -120,13 +119,14 @@ Image FlatPicture(uint16_t r, uint16_t g, uint16_t b) {
 // The x positions of the backdrop's bars in the SVG, in the first panel (plot from x = 60, 220 wide).
 std::vector<double> BackdropBars(const std::string& svg) {
     std::vector<double> bars;
-    const std::regex path("<path fill=\"#ddd\" d=\"([^\"]*)\"");
-    std::smatch match;
-    if (!std::regex_search(svg, match, path)) return bars;
-    const std::string d = match[1];
-    const std::regex move("M([0-9.]+) ");
-    for (auto it = std::sregex_iterator(d.begin(), d.end(), move); it != std::sregex_iterator(); ++it)
-        bars.push_back(std::stod((*it)[1]));
+    const std::string head = "<path fill=\"#ddd\" d=\"";
+    const size_t start = svg.find(head);
+    if (start == std::string::npos) return bars;
+    const size_t from = start + head.size();
+    const std::string d = svg.substr(from, svg.find('"', from) - from);
+    // Each bar starts with "M<x> ".
+    for (size_t at = d.find('M'); at != std::string::npos; at = d.find('M', at + 1))
+        bars.push_back(std::stod(d.substr(at + 1)));
     return bars;
 }
 
