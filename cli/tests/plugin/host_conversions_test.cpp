@@ -80,9 +80,10 @@ TEST(HostConversions, WholeBuffersMatchPixelByPixel) {
     }
     const int m = 1 << 20;  // YC pixels: every int16 in each field, the fields shifted against each other
     std::vector<YcPixel> given(m + 5);
-    for (int i = 0; i < m + 5; ++i)
-        given[i] = YcPixel{static_cast<int16_t>(i * 40503), static_cast<int16_t>(i * 40503 + 12345),
-                           static_cast<int16_t>((i >> 4) * 40503 - 999)};
+    // Unsigned arithmetic wraps where int would overflow; the low 16 bits are the same.
+    for (uint32_t i = 0; i < static_cast<uint32_t>(m + 5); ++i)
+        given[i] = YcPixel{static_cast<int16_t>(i * 40503u), static_cast<int16_t>(i * 40503u + 12345u),
+                           static_cast<int16_t>((i >> 4) * 40503u - 999u)};
     for (const Pair pair : {Pair{"full", HostRgbToYc, HostYcToRgb}, Pair{"limited", HostRgbToYcLimited, HostYcToRgbLimited}}) {
         std::vector<YcPixel> whole(n);
         pair.forward(whole.data(), bgr.data(), n);
