@@ -60,12 +60,66 @@ int IntField(const nlohmann::json& body, const char* name) {
     return static_cast<int>(value);
 }
 
-// Runs a dialog action; a refused one answers 400 and changes nothing.
+// A whole number in the query, 0 when absent.
+int QueryNumber(const httplib::Request& req, const char* name, int low, int high) {
+    if (!req.has_param(name)) return 0;
+    const std::string text = req.get_param_value(name);
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) < low || std::stoi(text) > high)
+        throw BadRequest(std::string("\"") + name + "\" must be a whole number, " + std::to_string(low) + ".." +
+                         std::to_string(high));
+    return std::stoi(text);
+}
+
+// The view a request asks pictures for, when it names a step: `step`, and the rectangle of that
+// step's grid `x`, `y`, `w`, `h` (absent: the whole grid).
+std::optional<PreviewView> ViewOf(const httplib::Request& req) {
+    if (!req.has_param("step")) return std::nullopt;
+    PreviewView view;
+    view.step = QueryNumber(req, "step", 1, GradeSession::kMaxPreviewStep);
+    view.x = QueryNumber(req, "x", 0, 99999);
+    view.y = QueryNumber(req, "y", 0, 99999);
+    view.width = QueryNumber(req, "w", 0, 99999);
+    view.height = QueryNumber(req, "h", 0, 99999);
+    return view;
+}
+
+// Pictures as raw RGB rows (RGBA for a picture with alpha), drawn straight into a canvas: nothing
+// to encode or decode. The bytes are sent from the frame itself, never copied.
+void SendFrame(httplib::Response& res, std::shared_ptr<const RgbaFrame> frame, int step) {
+    res.set_header("X-Tonalith-Width", std::to_string(frame->width));
+    res.set_header("X-Tonalith-Height", std::to_string(frame->height));
+    res.set_header("X-Tonalith-X", std::to_string(frame->x));
+    res.set_header("X-Tonalith-Y", std::to_string(frame->y));
+    res.set_header("X-Tonalith-Step", std::to_string(step));
+    res.set_header("X-Tonalith-Channels", std::to_string(frame->channels));
+    res.set_header("X-Tonalith-Version", std::to_string(frame->version));
+    char timing[64];
+    std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", frame->cpuMs);
+    res.set_header("Server-Timing", timing);
+    res.set_content_provider(frame->rgba.size(), "application/octet-stream",
+                             [frame](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 return sink.write(frame->rgba.data() + offset, length);
+                             });
+}
+
+// Runs a dialog action; a refused one answers 400 and changes nothing. Asked with a view, the
+// answer is the preview in that view, the dialog's state beside it in X-Tonalith-State: one round
+// trip from a slider move to its picture.
 template <typename Action>
 httplib::Server::Handler Json(GradeSession& session, Action action) {
     return [&session, action](const httplib::Request& req, httplib::Response& res) {
         try {
-            res.set_content(action(session, req), kJson);
+            const std::optional<PreviewView> view = ViewOf(req);
+            if (view) session.CheckView(*view);
+            std::string state = action(session, req);
+            if (!view) {
+                res.set_content(state, kJson);
+                return;
+            }
+            auto frame = std::make_shared<const RgbaFrame>(session.Preview(*view, true, &state));
+            res.set_header("X-Tonalith-State", state);
+            SendFrame(res, std::move(frame), view->step);
         } catch (const BadRequest& e) {
             Refuse(res, 400, e.what());
         } catch (const Failure& e) {
@@ -125,6 +179,10 @@ int RunGradeServer(const GradeServerOptions& options) {
 
     httplib::Server server;
     server.set_payload_max_length(64 * 1024);
+    // A slider move's answer goes out at once, not held back for the last one's acknowledgement;
+    // and the page keeps its connections rather than opening new ones every few requests.
+    server.set_tcp_nodelay(true);
+    server.set_keep_alive_max_count(1000);
     // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server, or another
     // program, bind the same port beside this one and take some of its connections.
     server.set_socket_options([](int sock) {
@@ -181,40 +239,22 @@ int RunGradeServer(const GradeServerOptions& options) {
         if (name == body.end() || !name->is_string()) throw BadRequest("\"name\" must be a string");
         return s.Press(name->get<std::string>());
     }));
-    // Pictures as raw RGBA rows, drawn straight into a canvas: nothing to encode or decode. The
-    // bytes are sent from the frame itself, shared with the session, never copied.
-    const auto sendFrame = [](httplib::Response& res, std::shared_ptr<const RgbaFrame> frame) {
-        res.set_header("X-Tonalith-Width", std::to_string(frame->width));
-        res.set_header("X-Tonalith-Height", std::to_string(frame->height));
-        res.set_header("X-Tonalith-Version", std::to_string(frame->version));
-        char timing[64];
-        std::snprintf(timing, sizeof timing, "render;desc=\"CPU\";dur=%.1f", frame->cpuMs);
-        res.set_header("Server-Timing", timing);
-        res.set_content_provider(frame->rgba.size(), "application/octet-stream",
-                                 [frame](size_t offset, size_t length, httplib::DataSink& sink) {
-                                     return sink.write(frame->rgba.data() + offset, length);
-                                 });
-    };
-    // A view showing the picture scaled down asks for every step-th pixel of every step-th row.
-    const auto step = [](const httplib::Request& req) {
-        if (!req.has_param("step")) return 1;
-        const std::string text = req.get_param_value("step");
-        if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
-            throw BadRequest("\"step\" must be a whole number, 1.." + std::to_string(GradeSession::kMaxPreviewStep));
-        return std::stoi(text);
-    };
-    server.Get("/api/preview.rgba", [&session, sendFrame, step](const httplib::Request& req, httplib::Response& res) {
+    // The preview in a view (a view showing the picture scaled down asks for every step-th pixel
+    // of every step-th row; 1:1 for the rectangle the window shows), and the picture as it came.
+    server.Get("/api/preview", [&session](const httplib::Request& req, httplib::Response& res) {
         try {
-            sendFrame(res, std::make_shared<const RgbaFrame>(session.Preview(step(req))));
+            const PreviewView view = ViewOf(req).value_or(PreviewView{});
+            SendFrame(res, std::make_shared<const RgbaFrame>(session.Preview(view, true)), view.step);
         } catch (const BadRequest& e) {
             Refuse(res, 400, e.what());
         } catch (const Failure& e) {
             Refuse(res, 500, e.what());
         }
     });
-    server.Get("/api/original.rgba", [&session, sendFrame, step](const httplib::Request& req, httplib::Response& res) {
+    server.Get("/api/original", [&session](const httplib::Request& req, httplib::Response& res) {
         try {
-            sendFrame(res, session.Original(step(req)));
+            const int step = ViewOf(req).value_or(PreviewView{}).step;
+            SendFrame(res, session.Original(step, true), step);
         } catch (const BadRequest& e) {
             Refuse(res, 400, e.what());
         }

@@ -124,7 +124,7 @@ std::string GradeSession::StateLocked() {
                 {"width", picture_.width},
                 {"height", picture_.height},
                 {"video", video_ ? json{{"frame", frameIndex_}, {"frames", frameCount_}} : json()}}
-        .dump();
+        .dump(-1, ' ', true);  // ASCII only: it also travels in a header beside the preview
 }
 
 std::string GradeSession::State() {
@@ -234,7 +234,7 @@ void GradeSession::SetPicture(Image picture) {
     samplings_.clear();
     pictureVersion_ = ++version_;
     originals_.clear();
-    originals_[1] = std::make_shared<const RgbaFrame>(
+    originals_[{1, 4}] = std::make_shared<const RgbaFrame>(
         RgbaFrame{picture_.width, picture_.height, pictureVersion_, 0, std::move(original)});
 }
 
@@ -246,17 +246,39 @@ double ProcessCpuMs() {
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-// Every step-th pixel of every step-th row of an RGBA picture.
-RgbaFrame Subsampled(const RgbaFrame& full, int step) {
-    if (step == 1) return full;
-    RgbaFrame small{(full.width + step - 1) / step, (full.height + step - 1) / step, full.version, full.cpuMs, {}};
-    small.rgba.resize(static_cast<size_t>(small.width) * small.height * 4);
-    char* out = small.rgba.data();
-    for (int y = 0; y < full.height; y += step)
-        for (int x = 0; x < full.width; x += step, out += 4)
-            std::memcpy(out, full.rgba.data() + (static_cast<size_t>(y) * full.width + x) * 4, 4);
-    return small;
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// A view's rectangle clipped to a grid of `width` by `height`; one that misses the grid is refused.
+Rect Clipped(const PreviewView& view, int width, int height) {
+    const int64_t x0 = std::max(view.x, 0), y0 = std::max(view.y, 0);
+    const int64_t x1 = view.width > 0 ? std::min<int64_t>(int64_t{view.x} + view.width, width) : width;
+    const int64_t y1 = view.height > 0 ? std::min<int64_t>(int64_t{view.y} + view.height, height) : height;
+    if (view.width < 0 || view.height < 0 || x0 >= x1 || y0 >= y1)
+        throw BadRequest("the rectangle " + std::to_string(view.x) + "," + std::to_string(view.y) + " " +
+                         std::to_string(view.width) + "x" + std::to_string(view.height) + " misses the picture's " +
+                         std::to_string(width) + "x" + std::to_string(height) + " pixels at that step");
+    return {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)};
 }
+
+// Of every step-th pixel of every step-th row of an RGBA picture, a rectangle, with `channels`
+// of each pixel's four.
+RgbaFrame Cut(const RgbaFrame& full, int step, const Rect& rect, int channels) {
+    if (step == 1 && channels == 4 && rect.width == full.width && rect.height == full.height) return full;
+    RgbaFrame cut{rect.width, rect.height, full.version, full.cpuMs, {}, rect.x, rect.y, channels};
+    cut.rgba.resize(static_cast<size_t>(rect.width) * rect.height * channels);
+    char* out = cut.rgba.data();
+    for (int row = 0; row < rect.height; ++row) {
+        const size_t y = static_cast<size_t>(rect.y + row) * step;
+        for (int column = 0; column < rect.width; ++column, out += channels)
+            std::memcpy(out, full.rgba.data() + (y * full.width + static_cast<size_t>(rect.x + column) * step) * 4,
+                        static_cast<size_t>(channels));
+    }
+    return cut;
+}
+
+int GridSize(int size, int step) { return (size + step - 1) / step; }
 
 }  // namespace
 
@@ -274,42 +296,40 @@ GradeSession::Sampling& GradeSession::SamplingLocked(int step) {
     return sampling;
 }
 
-// The rows of one band from the plug-in's scale to RGBA: 8-bit pictures through the host's
-// YcToRgb, as `tonalith apply` writes them; 16-bit ones to their top 8 bits, for the screen.
-// `pixels` are the picture's every step-th pixel of every step-th row, `width` by `height`.
-void GradeSession::ToRgba(int band, const YcPixel* pixels, int width, int height, int step, std::string& rgba) {
-    const auto [r0, r1] = Band(height, band, pool_.Bands());
-    const size_t first = static_cast<size_t>(r0) * width;
-    const size_t count = static_cast<size_t>(r1 - r0) * width;
-    const int channels = picture_.channels;
-    uint8_t* out = reinterpret_cast<uint8_t*>(rgba.data()) + first * 4;
-    // The alpha of the i-th pixel of the band, from the picture's own pixel it samples.
-    const auto alpha = [&](size_t i) -> uint8_t {
+// Rows from the plug-in's scale to the screen's RGBA (or RGB, `channels` 3): 8-bit pictures
+// through the host's YcToRgb, as `tonalith apply` writes them; 16-bit ones to their top 8 bits.
+// `pixels` are `height` packed rows of `width` of the picture's every step-th pixel of every
+// step-th row, the first at column x, row y of that grid.
+void GradeSession::ToScreen(int band, const YcPixel* pixels, int width, int height, int x, int y, int step,
+                            int channels, uint8_t* out) {
+    const int pictureChannels = picture_.channels;
+    // The alpha of a pixel of the grid, from the picture's own pixel it samples.
+    const auto alpha = [&](int row, int column) -> uint8_t {
         if (!picture_.HasAlpha()) return 255;
-        const size_t row = static_cast<size_t>(r0) + i / width, column = i % width;
-        const size_t at = row * step * picture_.width + column * step;
-        const uint16_t a = picture_.samples[at * channels + channels - 1];
+        const size_t at = static_cast<size_t>(y + row) * step * picture_.width + static_cast<size_t>(x + column) * step;
+        const uint16_t a = picture_.samples[at * pictureChannels + pictureChannels - 1];
         return static_cast<uint8_t>(picture_.bitDepth == 8 ? a : a >> 8);
     };
-    if (picture_.bitDepth == 8) {
-        auto& bgr = bandBgr_[static_cast<size_t>(band)];
-        bgr.resize(count * 3);
-        HostYcToRgb(bgr.data(), pixels + first, static_cast<int32_t>(count));
-        for (size_t i = 0; i < count; ++i) {
-            out[4 * i] = bgr[3 * i + 2];
-            out[4 * i + 1] = bgr[3 * i + 1];
-            out[4 * i + 2] = bgr[3 * i];
-            out[4 * i + 3] = alpha(i);
+    auto& bgr = bandBgr_[static_cast<size_t>(band)];
+    bgr.resize(static_cast<size_t>(width) * 3);
+    for (int row = 0; row < height; ++row, pixels += width) {
+        if (picture_.bitDepth == 8) {
+            HostYcToRgb(bgr.data(), pixels, width);
+        } else {
+            for (int i = 0; i < width; ++i) {
+                uint16_t r, g, b;
+                YcToRgb16(pixels[i], r, g, b);
+                bgr[3 * i] = static_cast<uint8_t>(b >> 8);
+                bgr[3 * i + 1] = static_cast<uint8_t>(g >> 8);
+                bgr[3 * i + 2] = static_cast<uint8_t>(r >> 8);
+            }
         }
-        return;
-    }
-    for (size_t i = 0; i < count; ++i) {
-        uint16_t r, g, b;
-        YcToRgb16(pixels[first + i], r, g, b);
-        out[4 * i] = static_cast<uint8_t>(r >> 8);
-        out[4 * i + 1] = static_cast<uint8_t>(g >> 8);
-        out[4 * i + 2] = static_cast<uint8_t>(b >> 8);
-        out[4 * i + 3] = alpha(i);
+        for (int i = 0; i < width; ++i, out += channels) {
+            out[0] = bgr[3 * i + 2];
+            out[1] = bgr[3 * i + 1];
+            out[2] = bgr[3 * i];
+            if (channels == 4) out[3] = alpha(row, i);
+        }
     }
 }
 
@@ -324,41 +344,58 @@ void GradeSession::TakeUpChain() {
         }
 }
 
-RgbaFrame GradeSession::Preview(int step) {
+void GradeSession::CheckView(const PreviewView& view) {
+    if (view.step < 1 || view.step > kMaxPreviewStep)
+        throw BadRequest("step must be 1.." + std::to_string(kMaxPreviewStep));
+    std::lock_guard lock(mutex_);
+    Clipped(view, GridSize(picture_.width, view.step), GridSize(picture_.height, view.step));
+}
+
+RgbaFrame GradeSession::Preview(const PreviewView& view, bool opaqueAsRgb, std::string* state) {
+    const int step = view.step;
     if (step < 1 || step > kMaxPreviewStep)
         throw BadRequest("step must be 1.." + std::to_string(kMaxPreviewStep));
     const double start = ProcessCpuMs();
     std::lock_guard lock(mutex_);
+    const int gridWidth = GridSize(picture_.width, step), gridHeight = GridSize(picture_.height, step);
+    const Rect rect = Clipped(view, gridWidth, gridHeight);
+    const int channels = opaqueAsRgb && !picture_.HasAlpha() ? 3 : 4;
+    if (state) *state = StateLocked();
     if (video_) {
         // A frame's planes are corrected whole (its chroma is shared between pixels); only its
-        // RGBA is sampled.
+        // RGBA is cut.
         RgbaFrame frame = VideoPreviewLocked();
         frame.cpuMs = ProcessCpuMs() - start;
-        if (step == 1) lastPreview_ = std::make_shared<const RgbaFrame>(frame);
-        return Subsampled(frame, step);
+        lastPreview_ = std::make_shared<const RgbaFrame>(frame);
+        return Cut(frame, step, rect, channels);
     }
-    const bool whole = step == 1;
-    Sampling* sampling = whole ? nullptr : &SamplingLocked(step);
-    const int width = whole ? picture_.width : sampling->width;
-    const int height = whole ? picture_.height : sampling->height;
-    const YcPixel* source = whole ? source_.data() : sampling->source.data();
-    YcPixel* work = whole ? work_.data() : sampling->work.data();
-    RgbaFrame frame{width, height, version_, 0, std::string(static_cast<size_t>(width) * height * 4, '\0')};
+    const bool sampled = step > 1;
+    Sampling* sampling = sampled ? &SamplingLocked(step) : nullptr;
+    const YcPixel* source = sampled ? sampling->source.data() : source_.data();
+    YcPixel* work = sampled ? sampling->work.data() : work_.data();
+    RgbaFrame frame{rect.width, rect.height, version_, 0,
+                    std::string(static_cast<size_t>(rect.width) * rect.height * channels, '\0'), rect.x, rect.y, channels};
     TakeUpChain();
     std::vector<char> corrected(bandHosts_.size(), 0);
+    // Each band's rows of the rectangle, packed into the work copy and corrected there. Packed,
+    // not at their place in the grid: the plug-in converts whole pitches of rows, and would work
+    // on (and past the end of the copy, write to) the pixels beside the rectangle.
     pool_.Run([&](int band) {
-        const auto [r0, r1] = Band(height, band, pool_.Bands());
-        const size_t first = static_cast<size_t>(r0) * width;
-        const size_t count = static_cast<size_t>(r1 - r0) * width;
-        std::copy_n(source + first, count, work + first);
+        const auto [r0, r1] = Band(rect.height, band, pool_.Bands());
+        YcPixel* rows = work + static_cast<size_t>(r0) * rect.width;
+        for (int row = r0; row < r1; ++row)
+            std::copy_n(source + static_cast<size_t>(rect.y + row) * gridWidth + rect.x, rect.width,
+                        work + static_cast<size_t>(row) * rect.width);
         corrected[static_cast<size_t>(band)] =
-            r1 == r0 || bandHosts_[static_cast<size_t>(band)]->Process(work + first, width, r1 - r0, width);
-        ToRgba(band, work, width, height, step, frame.rgba);
+            r1 == r0 || bandHosts_[static_cast<size_t>(band)]->Process(rows, rect.width, r1 - r0, rect.width);
+        ToScreen(band, rows, rect.width, r1 - r0, rect.x, rect.y + r0, step, channels,
+                 reinterpret_cast<uint8_t*>(frame.rgba.data()) + static_cast<size_t>(r0) * rect.width * channels);
     });
     if (std::find(corrected.begin(), corrected.end(), 0) != corrected.end())
         throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     frame.cpuMs = ProcessCpuMs() - start;
-    if (whole) lastPreview_ = std::make_shared<const RgbaFrame>(frame);
+    if (!sampled && channels == 4 && rect.width == gridWidth && rect.height == gridHeight)
+        lastPreview_ = std::make_shared<const RgbaFrame>(frame);
     return frame;
 }
 
@@ -379,9 +416,9 @@ uint64_t GradeSession::PictureVersion() {
 
 namespace {
 
-// A frame's planes to RGBA for the screen: each pixel's own luma with the chroma sample of its
-// site (the nearest), through the host's YC to RGB pair for the frame's range.
-std::string FrameToRgba(const VideoFrame& frame) {
+// A frame's pixels on the plug-in's scale, for the screen and the stage views: each pixel's own
+// luma with the chroma sample of its site (the nearest).
+std::vector<YcPixel> FramePixels(const VideoFrame& frame) {
     const Y4mHeader& h = frame.header;
     const size_t n = static_cast<size_t>(h.width) * h.height;
     const size_t sample = h.BytesPerSample();
@@ -400,8 +437,14 @@ std::string FrameToRgba(const VideoFrame& frame) {
         }
     std::vector<YcPixel> pixels(n);
     PlanesToPixels(y, cbFull.data(), crFull.data(), pixels.data(), n, h.bitDepth);
+    return pixels;
+}
+
+// A frame's pixels to RGBA for the screen, through the host's YC to RGB pair for its range.
+std::string ScreenRgba(const std::vector<YcPixel>& pixels, bool fullRange) {
+    const size_t n = pixels.size();
     std::vector<uint8_t> bgr(n * 3);
-    (h.fullRange ? HostYcToRgb : HostYcToRgbLimited)(bgr.data(), pixels.data(), static_cast<int32_t>(n));
+    (fullRange ? HostYcToRgb : HostYcToRgbLimited)(bgr.data(), pixels.data(), static_cast<int32_t>(n));
     std::string rgba(n * 4, '\xff');
     for (size_t i = 0; i < n; ++i) {
         rgba[4 * i] = static_cast<char>(bgr[3 * i + 2]);
@@ -410,6 +453,8 @@ std::string FrameToRgba(const VideoFrame& frame) {
     }
     return rgba;
 }
+
+std::string FrameToRgba(const VideoFrame& frame) { return ScreenRgba(FramePixels(frame), frame.header.fullRange); }
 
 }  // namespace
 
@@ -423,14 +468,15 @@ RgbaFrame GradeSession::VideoPreviewLocked() {
 }
 
 void GradeSession::SetFrame(VideoFrame frame, int index, int frames) {
-    std::string original = FrameToRgba(frame);
+    std::vector<YcPixel> pixels = FramePixels(frame);
+    std::string original = ScreenRgba(pixels, frame.header.fullRange);
     std::lock_guard lock(mutex_);
     video_ = true;
     for (PluginHost* host : bandHosts_) host->SetLimitedRange(!frame.header.fullRange);
     picture_ = Image{};
     picture_.width = frame.header.width;
     picture_.height = frame.header.height;
-    source_.clear();
+    source_ = std::move(pixels);
     work_.clear();
     samplings_.clear();
     frame_ = std::move(frame);
@@ -438,7 +484,7 @@ void GradeSession::SetFrame(VideoFrame frame, int index, int frames) {
     frameCount_ = frames;
     pictureVersion_ = ++version_;
     originals_.clear();
-    originals_[1] = std::make_shared<const RgbaFrame>(
+    originals_[{1, 4}] = std::make_shared<const RgbaFrame>(
         RgbaFrame{picture_.width, picture_.height, pictureVersion_, 0, std::move(original)});
 }
 
@@ -454,12 +500,17 @@ std::string GradeSession::GradedFrameY4m() {
     return out;
 }
 
-std::shared_ptr<const RgbaFrame> GradeSession::Original(int step) {
+std::shared_ptr<const RgbaFrame> GradeSession::Original(int step, bool opaqueAsRgb) {
     if (step < 1 || step > kMaxPreviewStep)
         throw BadRequest("step must be 1.." + std::to_string(kMaxPreviewStep));
     std::lock_guard lock(mutex_);
-    auto& original = originals_[step];
-    if (!original) original = std::make_shared<const RgbaFrame>(Subsampled(*originals_.at(1), step));
+    const int channels = opaqueAsRgb && !picture_.HasAlpha() ? 3 : 4;
+    auto& original = originals_[{step, channels}];
+    if (!original) {
+        const RgbaFrame& full = *originals_.at({1, 4});
+        const Rect whole{0, 0, GridSize(full.width, step), GridSize(full.height, step)};
+        original = std::make_shared<const RgbaFrame>(Cut(full, step, whole, channels));
+    }
     return original;
 }
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/video/band_pool.h"
@@ -31,13 +32,24 @@ struct BadRequest : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A picture as 8-bit RGBA rows, ready for a canvas.
+// A picture, or a rectangle of it, as 8-bit RGBA rows ready for a canvas; as RGB rows when
+// `channels` is 3 (a picture without alpha on its way to the page: a quarter fewer bytes).
 struct RgbaFrame {
     int width = 0;
     int height = 0;
     uint64_t version = 0;  // the dialog's state the pixels show
     double cpuMs = 0;      // CPU time spent making them, on every thread
     std::string rgba;
+    int x = 0, y = 0;      // the rectangle's place in the picture (in its step's grid)
+    int channels = 4;
+};
+
+// What a view of the picture shows: of every step-th pixel of every step-th row, the rectangle
+// from column x, row y, width by height, clipped to the picture (a width or height of 0: to its
+// edge). The fit view asks for the whole grid; 1:1 for the part the window shows, and a margin.
+struct PreviewView {
+    int step = 1;
+    int x = 0, y = 0, width = 0, height = 0;
 };
 
 class GradeSession {
@@ -72,11 +84,17 @@ public:
     // The picture through the chain as it stands, and as it came; 8-bit RGBA. With a `step` above
     // 1, only every step-th pixel of every step-th row, for a view that shows the picture scaled
     // down: exact at the pixels it keeps, and a step² of the work and the bytes. A step outside
-    // 1..kMaxPreviewStep throws BadRequest.
+    // 1..kMaxPreviewStep, or a rectangle outside the picture, throws BadRequest. Only the view's
+    // rectangle is corrected. `opaqueAsRgb`: a picture without alpha comes as RGB rows. `state`,
+    // if given, receives State() as of these pixels, taken under the same lock.
     static constexpr int kMaxPreviewStep = 16;
-    RgbaFrame Preview(int step = 1);
-    // Made once per picture and step, and shared as it is: nothing to copy per request.
-    std::shared_ptr<const RgbaFrame> Original(int step = 1);
+    RgbaFrame Preview(int step = 1) { return Preview(PreviewView{step}); }
+    RgbaFrame Preview(const PreviewView& view, bool opaqueAsRgb = false, std::string* state = nullptr);
+    // Throws BadRequest as Preview would for that view, and changes nothing: an action that
+    // asks for its picture in a view is refused before it acts.
+    void CheckView(const PreviewView& view);
+    // Made once per picture, step and layout, and shared as it is: nothing to copy per request.
+    std::shared_ptr<const RgbaFrame> Original(int step = 1, bool opaqueAsRgb = false);
     // The graded picture as `tonalith apply` writes it in that format, and a note for each thing
     // the format or the picture changed (alpha dropped by JPEG, grey kept RGB, ...).
     std::string PictureFile(OutputFormat format, std::vector<std::string>& notes);
@@ -99,7 +117,8 @@ public:
     uint64_t PictureVersion();
     // The current stage on its own: its curves as `tonalith curves` draws them, over the histogram
     // of the picture as it enters the stage, and for an HSV stage the mask of its hue window
-    // (PNG; empty for other models, and for video frames). The probes run on a private instance
+    // (PNG; empty for other models). A video's frame is seen with each pixel's chroma from its
+    // site, in the frame's own range. The probes run on a private instance
     // of the plug-in, so the dialog's instance, window and chain stay as they are.
     struct StageLook {
         uint64_t version = 0;
@@ -123,7 +142,8 @@ private:
         std::vector<YcPixel> source, work;
     };
     Sampling& SamplingLocked(int step);
-    void ToRgba(int band, const YcPixel* pixels, int width, int height, int step, std::string& rgba);
+    void ToScreen(int band, const YcPixel* pixels, int width, int height, int x, int y, int step, int channels,
+                  uint8_t* out);
 
     std::mutex mutex_;
     PluginHost host_;
@@ -131,13 +151,16 @@ private:
     void* dialog_ = nullptr;
     uint64_t version_ = 1;
 
-    // The picture, and its pixels on the plug-in's scale, converted once.
+    // The picture, and its pixels on the plug-in's scale, converted once. A video's frame is
+    // corrected from its planes; its pixels here (each with the chroma of its site) are what the
+    // stage views are drawn from.
     Image picture_;
     std::vector<YcPixel> source_;
     std::vector<YcPixel> work_;
     std::map<int, Sampling> samplings_;
-    // The picture as it came, by step; step 1 made with the picture, the others when first asked.
-    std::map<int, std::shared_ptr<const RgbaFrame>> originals_;
+    // The picture as it came, by step and channels; step 1 RGBA made with the picture, the others
+    // when first asked.
+    std::map<std::pair<int, int>, std::shared_ptr<const RgbaFrame>> originals_;
     // Band 0 runs on the dialog's instance; each other band on a private instance of its own,
     // handed the dialog's chain whenever it changed.
     std::vector<std::unique_ptr<PluginHost>> privates_;

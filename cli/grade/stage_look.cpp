@@ -35,12 +35,13 @@ std::vector<double> Bins(const Values& values, double low, double high) {
 }
 
 // Puts the histogram of the stage's input behind each of its panels, on the panel's input axis.
-void AddBackdrops(StagePanels& look, int32_t model, const std::vector<YcPixel>& input) {
+void AddBackdrops(StagePanels& look, int32_t model, const std::vector<YcPixel>& input, bool limitedRange) {
     std::vector<double> a, b;
     if (model == kRgb || model == kCmyk) {
-        // Every channel of the 8-bit RGB the stage works on (as ink for CMYK: 255 - channel).
+        // Every channel of the 8-bit RGB the stage works on (as ink for CMYK: 255 - channel),
+        // through the host's pair for the picture's range.
         std::vector<uint8_t> bgr(input.size() * 3);
-        HostYcToRgb(bgr.data(), input.data(), static_cast<int32_t>(input.size()));
+        (limitedRange ? HostYcToRgbLimited : HostYcToRgb)(bgr.data(), input.data(), static_cast<int32_t>(input.size()));
         a.reserve(bgr.size());
         for (const uint8_t v : bgr) a.push_back(model == kRgb ? v : 255 - v);
         for (Panel& panel : look.panels) panel.backdrop = Bins(a, panel.xMin, panel.xMax);
@@ -79,6 +80,7 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
     Block block{};
     std::vector<YcPixel> input;
     int width = 0, height = 0;
+    bool limitedRange = false;
     {
         std::lock_guard lock(mutex_);
         if (look_ && look_->version == version_) return look_;
@@ -88,17 +90,17 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
         input = source_;
         width = picture_.width;
         height = picture_.height;
+        limitedRange = video_ && !frame_.header.fullRange;
         // The probes load chains of their own, and a chain handed over makes the plug-in reload
         // its window and drop trailing empty stages: they run on an instance of their own.
         if (!prober_) prober_ = host_.PrivateInstance();
     }
+    prober_->SetLimitedRange(limitedRange);
     Stage stage;
     std::memcpy(stage.tracks.data(), block.data() + look->stage * kRecordSize, kTracks * 4);
     std::memcpy(&stage.model, block.data() + look->stage * kRecordSize + kTracks * 4, 4);
     look->model = stage.model;
 
-    // A video frame is kept in its own planes, not on the YC scale: its curves go without the
-    // picture behind them, and without a mask.
     if (input.size() != static_cast<size_t>(width) * height) input.clear();
     // The picture as it enters the stage: through the stages before it.
     if (look->stage > 0 && !input.empty()) {
@@ -109,7 +111,7 @@ std::shared_ptr<const GradeSession::StageLook> GradeSession::LookAtCurrentStage(
             throw Failure("the plug-in could not correct the picture (it could not get its working memory)");
     }
     StagePanels panels = ProbeStageCurves(*prober_, stage, look->stage);
-    AddBackdrops(panels, stage.model, input);
+    AddBackdrops(panels, stage.model, input, limitedRange);
     look->curvesSvg = CurvesSvg({panels}, "");
     if (stage.model == kHsv && !input.empty()) look->maskPng = EncodePng(DrawHueMask(input, width, height, stage));
 

@@ -98,7 +98,7 @@ void RegisterStageRoutes(httplib::Server& server, GradeSession& session) {
             const auto look = session.LookAtCurrentStage();
             Versioned(res, look->version);
             if (look->model != kHsv) return Refuse(res, 409, "the current stage is not an HSV stage: it has no hue window");
-            if (look->maskPng.empty()) return Refuse(res, 409, "a video frame has no mask view yet");
+            if (look->maskPng.empty()) return Refuse(res, 409, "there is no picture to draw the hue window's mask on");
             res.set_content(look->maskPng, "image/png");
         } catch (const Failure& e) {
             Refuse(res, 500, e.what());

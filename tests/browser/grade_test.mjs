@@ -78,10 +78,15 @@ try {
     ["no such stage", "POST", "/api/select", withToken, '{"stage":5}', 400],
     ["no such model", "POST", "/api/model", withToken, '{"model":4}', 400],
     ["no such button", "POST", "/api/button", withToken, '{"name":"format"}', 400],
-    ["preview step 0", "GET", "/api/preview.rgba?step=0", withToken, undefined, 400],
-    ["preview step too large", "GET", "/api/preview.rgba?step=17", withToken, undefined, 400],
-    ["preview step not a number", "GET", "/api/preview.rgba?step=2x", withToken, undefined, 400],
-    ["original step negative", "GET", "/api/original.rgba?step=-1", withToken, undefined, 400],
+    ["preview step 0", "GET", "/api/preview?step=0", withToken, undefined, 400],
+    ["preview step too large", "GET", "/api/preview?step=17", withToken, undefined, 400],
+    ["preview step not a number", "GET", "/api/preview?step=2x", withToken, undefined, 400],
+    ["original step negative", "GET", "/api/original?step=-1", withToken, undefined, 400],
+    ["preview rectangle beside the picture", "GET", "/api/preview?step=1&x=1920&w=10", withToken, undefined, 400],
+    ["preview rectangle not a number", "GET", "/api/preview?step=1&y=-3", withToken, undefined, 400],
+    ["a slider move asking for a step out of range", "POST", "/api/track?step=0", withToken, '{"track":3,"value":7}', 400],
+    ["a slider move asking for a rectangle beside the picture", "POST", "/api/track?step=2&y=540", withToken,
+      '{"track":3,"value":7}', 400],
   ];
   const before = (await request("GET", "/api/state", withToken)).body.toString();
   for (const [what, method, p, headers, body, status] of refusals) {
@@ -112,7 +117,8 @@ try {
     await file.saveAs(target);
     return target;
   }
-  // The preview's pixels against `tonalith apply` on the chain the page saves.
+  // The preview's pixels against `tonalith apply` on the chain the page saves. At 1:1 the page
+  // holds the rectangle of the picture its window shows (and a margin): that rectangle of apply's.
   async function previewMatchesApply(what) {
     const chain = await download("#save-json", "page.json");
     const reference = path.join(workdir, "reference.png");
@@ -124,15 +130,23 @@ try {
     const result = await page.evaluate(async () => {
       const hex = async (data) => Array.from(new Uint8Array(await crypto.subtle.digest("SHA-256", data)),
         (b) => b.toString(16).padStart(2, "0")).join("");
-      const a = window.grade.after, o = window.grade.before;
-      return { after: await hex(a.data), before: await hex(o.data), size: a.data.length };
+      const a = window.grade.after, o = window.grade.before, v = window.grade.afterView;
+      // The original's pixels under the same rectangle.
+      const under = new Uint8Array(v.w * v.h * 4);
+      for (let row = 0; row < v.h; row++)
+        under.set(o.data.subarray(((v.y + row) * o.width + v.x) * 4, ((v.y + row) * o.width + v.x + v.w) * 4), row * v.w * 4);
+      return { after: await hex(a.data), before: await hex(under), size: a.data.length, view: v };
     });
-    const expected = createHash("sha256").update(raw).digest("hex");
-    check(result.size === raw.length && result.after === expected, `${what}: preview equals tonalith apply`,
-      `${result.size} bytes in the page, ${raw.length} from apply`);
+    const v = result.view;
+    const rows = [];
+    for (let y = v.y; y < v.y + v.h; y++) rows.push(raw.subarray((y * 1920 + v.x) * 4, (y * 1920 + v.x + v.w) * 4));
+    const expected = createHash("sha256").update(Buffer.concat(rows)).digest("hex");
+    check(v.step === 1 && result.size === v.w * v.h * 4 && result.after === expected, `${what}: preview equals tonalith apply`,
+      `${v.w}x${v.h} at ${v.x},${v.y}, ${result.size} bytes in the page`);
     check(result.after !== result.before, `${what}: the preview is graded, not the original`);
     return raw;
   }
+  const scrollStage = (x, y) => page.evaluate(([x, y]) => document.getElementById("stage").scrollTo(x, y), [x, y]);
   // Every step-th pixel of every step-th row of 1920x1080 RGBA rows.
   const sampled = (raw, step) => {
     const rows = [];
@@ -158,6 +172,20 @@ try {
   await page.waitForFunction(() => window.grade.idle());
   check((await shownPixels()).step === 1, "1:1 asks for every pixel");
   const loaded = await previewMatchesApply("as loaded");
+  {
+    // 1:1 sends the part the window shows; scrolled to the far corner, the page asks for that part.
+    const shownPart = await page.evaluate(() => window.grade.afterView);
+    check(shownPart.x === 0 && shownPart.y === 0 && shownPart.w < 1920 && shownPart.h < 1080,
+      "1:1 asks for the part of the picture the window shows", JSON.stringify(shownPart));
+    await scrollStage(1e6, 1e6);
+    await page.waitForFunction(() => window.grade.idle());
+    const corner = await page.evaluate(() => window.grade.afterView);
+    check(corner.x > 0 && corner.y > 0 && corner.x + corner.w === 1920 && corner.y + corner.h === 1080,
+      "scrolled to the far corner, the page asks for the corner", JSON.stringify(corner));
+    await previewMatchesApply("scrolled to the far corner");
+    await scrollStage(0, 0);
+    await page.waitForFunction(() => window.grade.idle());
+  }
   check(createHash("sha256").update(sampled(loaded, fitted.step)).digest("hex") === fitted.after,
     `the fit view's preview equals tonalith apply at every K-th pixel, K = ${fitted.step}`);
 
@@ -430,9 +458,9 @@ try {
   for (const [view, those] of [[`fit view (K = ${fitted.step})`, phases.filter((p) => p.step > 1)],
     ["1:1", phases.filter((p) => p.step === 1)]]) {
     console.log(`preview latency, 1920x1080, ${view}, slider move to picture drawn: ${figures(those.map((p) => p.drawn))}`);
-    console.log(`  of which: the dialog's answer ${figures(those.map((p) => p.state))}; ` +
-      `the picture's bytes ${figures(those.map((p) => p.bytes - p.state))}; the paint ${figures(those.map((p) => p.drawn - p.bytes))}; ` +
-      `server CPU ${figures(those.map((p) => p.cpu))}`);
+    console.log(`  of which: the answer's headers (the dialog's callbacks and the correction) ${figures(those.map((p) => p.answer))}; ` +
+      `the picture's bytes ${figures(those.map((p) => p.bytes - p.answer))}; the paint ${figures(those.map((p) => p.drawn - p.bytes))}; ` +
+      `server CPU ${figures(those.map((p) => p.cpu))}; ${(those[0].size / 1e6).toFixed(2)} MB a picture`);
   }
   console.log(`load average: ${os.loadavg().map((l) => l.toFixed(2)).join(" ")}, ${os.cpus().length} CPUs`);
 
@@ -474,6 +502,17 @@ try {
     run("apply", startChain, cut, reference);
     const strip = (file) => { const b = readFileSync(file); return b.subarray(b.indexOf("FRAME") ); };
     check(strip(savedFrame).equals(strip(reference)), "the saved frame equals tonalith apply of frame 4 of the clip");
+    // The stage views of a clip's frame: the curves stand on its histogram, an HSV stage shows its mask.
+    await page.selectOption("#stages", "1");
+    await page.waitForFunction(() => window.grade.state.current === 1 && window.grade.idle());
+    const clipViews = await views(["mask", "curves"]);
+    check(clipViews.mask && clipViews.mask.size === "320x180" && clipViews.mask.version === (await state()).version &&
+      !(await page.evaluate(() => document.getElementById("views-mask").hidden)), "a clip's HSV stage shows its hue-window mask",
+      JSON.stringify(clipViews.mask));
+    const clipAddress = new URL(videoUrl);
+    const svg = await (await fetch(`${clipAddress.origin}/api/curves.svg`,
+      { headers: { "X-Tonalith-Token": clipAddress.searchParams.get("token") } })).text();
+    check(svg.includes('<path fill="#ddd" d="M'), "a clip's curves stand on the histogram of its frame");
   } finally {
     videoServer.kill("SIGINT");
   }

@@ -231,6 +231,85 @@ TEST(GradeSession, SteppedPreviewIsTheFullPreviewSampled) {
     }
 }
 
+// A rectangle of every step-th pixel of every step-th row of an RGBA frame, `channels` of each
+// pixel's four, the way a test reads it.
+std::string CutFrom(const RgbaFrame& full, int step, int x, int y, int width, int height, int channels) {
+    std::string out;
+    for (int row = y; row < y + height; ++row)
+        for (int column = x; column < x + width; ++column)
+            out += full.rgba.substr((static_cast<size_t>(row) * step * full.width + static_cast<size_t>(column) * step) * 4,
+                                    static_cast<size_t>(channels));
+    return out;
+}
+
+// A view's rectangle (what 1:1 asks for) is the full preview's pixels there, clipped to the
+// picture's grid at that step, in any band count and depth; a picture without alpha comes as RGB
+// when asked, one with alpha keeps it; the state handed beside it is the one the pixels show.
+TEST(GradeSession, AViewsRectangleIsTheFullPreviewCut) {
+    struct Case {
+        const char* name;
+        int channels, bitDepth, bands;
+        PreviewView view;
+        int x, y, width, height;  // expected, in the step's grid
+    };
+    // A 13x9 picture: its grid is 7x5 at step 2, 5x3 at step 3.
+    const Case cases[] = {
+        {"inside", 3, 8, 2, {1, 2, 3, 5, 4}, 2, 3, 5, 4},
+        {"to the edges", 4, 8, 3, {1, 8, 6, 0, 0}, 8, 6, 5, 3},
+        {"clipped by the edges", 3, 8, 2, {1, 10, 7, 50, 50}, 10, 7, 3, 2},
+        {"clipped at the top left", 3, 8, 4, {1, -2, -1, 5, 4}, 0, 0, 3, 3},
+        {"16-bit, more bands than rows", 3, 16, 4, {1, 4, 2, 6, 2}, 4, 2, 6, 2},
+        {"in the grid of step 2", 4, 8, 2, {2, 1, 1, 3, 2}, 1, 1, 3, 2},
+        {"in the grid of step 3, clipped", 3, 8, 3, {3, 2, 0, 9, 9}, 2, 0, 3, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image picture = Gradient(13, 9, c.channels);
+        if (c.bitDepth == 16) {
+            picture.bitDepth = 16;
+            for (auto& sample : picture.samples) sample = static_cast<uint16_t>(sample * 256 + 91);
+        }
+        GradeSession session(TONALITH_PLUGIN_PATH, picture, TwoStages(), c.bands);
+        session.SetLink(false);
+        session.SetTrack(4, 40);  // R(gamm): a graded picture, not the original
+        const RgbaFrame full = session.Preview();
+        std::string state;
+        const RgbaFrame cut = session.Preview(c.view, true, &state);
+        EXPECT_EQ(cut.x, c.x);
+        EXPECT_EQ(cut.y, c.y);
+        EXPECT_EQ(cut.width, c.width);
+        EXPECT_EQ(cut.height, c.height);
+        EXPECT_EQ(cut.channels, c.channels);
+        EXPECT_EQ(cut.version, full.version);
+        EXPECT_EQ(cut.rgba, CutFrom(full, c.view.step, c.x, c.y, c.width, c.height, c.channels));
+        EXPECT_EQ(state, session.State());
+        EXPECT_EQ(nlohmann::json::parse(state).at("version").get<uint64_t>(), cut.version);
+        // Asked for RGBA, the same rectangle keeps its four channels.
+        EXPECT_EQ(session.Preview(c.view).rgba, CutFrom(full, c.view.step, c.x, c.y, c.width, c.height, 4));
+        const auto original = session.Original(c.view.step, true);
+        const int gridWidth = (13 + c.view.step - 1) / c.view.step, gridHeight = (9 + c.view.step - 1) / c.view.step;
+        EXPECT_EQ(original->channels, c.channels);
+        EXPECT_EQ(original->rgba, CutFrom(*session.Original(), c.view.step, 0, 0, gridWidth, gridHeight, c.channels));
+    }
+}
+
+// A view that misses the picture is refused, by the check an action makes before it acts as by the
+// preview itself, and changes nothing.
+TEST(GradeSession, ARectangleMissingThePictureIsRefused) {
+    GradeSession session(TONALITH_PLUGIN_PATH, Gradient(13, 9, 3), TwoStages());
+    const PreviewView misses[] = {{1, 13, 0, 1, 1}, {1, 0, 9, 0, 0}, {2, 7, 0, 0, 0}, {3, 0, 3, 1, 1},
+                                  {1, -5, 0, 3, 3}, {1, 0, 0, -1, 1}, {1, 0, 0, 1, -1}};
+    const std::string state = session.State();
+    for (const auto& view : misses) {
+        SCOPED_TRACE(std::to_string(view.step) + ": " + std::to_string(view.x) + "," + std::to_string(view.y) + " " +
+                     std::to_string(view.width) + "x" + std::to_string(view.height));
+        EXPECT_THROW(session.CheckView(view), BadRequest);
+        EXPECT_THROW(session.Preview(view), BadRequest);
+    }
+    EXPECT_NO_THROW(session.CheckView({3, 4, 2, 1, 1}));  // the last pixel of the 5x3 grid at step 3
+    EXPECT_EQ(session.State(), state);
+}
+
 TEST(GradeSession, AStepOutOfRangeIsRefused) {
     GradeSession session(TONALITH_PLUGIN_PATH, Gradient(5, 4, 3), TwoStages());
     for (const int step : {0, -1, GradeSession::kMaxPreviewStep + 1}) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "cli/chain/block.h"
@@ -14,6 +15,7 @@
 #include "cli/failure.h"
 #include "cli/grade/hue_mask.h"
 #include "cli/grade/session.h"
+#include "cli/pictures/image_io.h"
 #include "cli/plugin/plugin_host.h"
 
 namespace tonalith::cli {
@@ -189,6 +191,46 @@ TEST(StageLook, AnHsvStageShowsItsMask) {
     EXPECT_NE(look->curvesSvg.find("hue map"), std::string::npos);
     ASSERT_GT(look->maskPng.size(), 8u);
     EXPECT_EQ(look->maskPng.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+}
+
+// A flat 4:4:4 8-bit limited-range frame.
+VideoFrame FlatFrame(uint8_t y, uint8_t cb, uint8_t cr) {
+    VideoFrame frame;
+    frame.header.width = 6;
+    frame.header.height = 4;
+    frame.header.line = "YUV4MPEG2 W6 H4 F25:1 Ip A1:1 C444";
+    for (const uint8_t sample : {y, cb, cr}) frame.planes.insert(frame.planes.end(), 24, sample);
+    return frame;
+}
+
+// A video's frame stands behind the curves and under the mask as a picture does, seen in its own
+// range: limited-range luma 200 is RGB 214 to an RGB stage (200 read as full range).
+TEST(StageLook, AVideoFrameHasItsBackdropAndItsMask) {
+    Chain chain;
+    chain.stages.resize(2);
+    chain.stages[0].model = kRgb;
+    chain.stages[1].model = kHsv;
+    chain.stages[1].tracks[9] = 0;  // the window's centre: hue 0, on +Cb
+    chain.stages[1].tracks[10] = 30;
+    GradeSession session(TONALITH_PLUGIN_PATH, Image{}, chain);
+    session.SetFrame(FlatFrame(200, 128, 128), 0, 2);
+    const auto grey = BackdropBars(session.LookAtCurrentStage()->curvesSvg);
+    ASSERT_FALSE(grey.empty());
+    for (const double bar : grey) EXPECT_NEAR(std::lround((bar - 60) / (220.0 / 256)), 214, 1);
+
+    // Blue lies in the window (lit), yellow opposite it (black).
+    session.Select(1);
+    for (const auto& [cb, lit] : {std::pair{200, true}, std::pair{56, false}}) {
+        SCOPED_TRACE(lit ? "blue" : "yellow");
+        session.SetFrame(FlatFrame(60, static_cast<uint8_t>(cb), 128), lit ? 1 : 0, 2);
+        const auto look = session.LookAtCurrentStage();
+        EXPECT_EQ(look->model, kHsv);
+        ASSERT_GT(look->maskPng.size(), 8u);
+        const Image mask = ReadImageBytes(std::vector<uint8_t>(look->maskPng.begin(), look->maskPng.end()), "the mask");
+        ASSERT_EQ(mask.width, 6);
+        ASSERT_EQ(mask.height, 4);
+        for (const uint16_t sample : mask.samples) EXPECT_EQ(sample > 128, lit) << sample;
+    }
 }
 
 }  // namespace
