@@ -424,8 +424,8 @@ try {
   const split = await page.evaluate(() => Number(document.getElementById("split").value));
   check(Math.abs(split - 400) <= 2, "dragging on the picture moves the split", String(split));
 
-  // Latency, the way a user grades (the fit view) and at 1:1: G(gamm) moved by the keyboard, each
-  // move waited for.
+  // Latency, the way a user grades (the fit view) and at 1:1: the HSV stage's S(con2) moved by the
+  // keyboard, each move waited for.
   await page.waitForFunction(() => window.grade.idle());
   s = await state();
   const timedFrom = await page.evaluate(() => window.grade.phases.length);
@@ -464,6 +464,22 @@ try {
   }
   console.log(`load average: ${os.loadavg().map((l) => l.toFixed(2)).join(" ")}, ${os.cpus().length} CPUs`);
 
+  // The screenshot shows a hue window at work on the HSV stage: the blues more saturated, its
+  // mask beside the curves. Typed into the number fields, each waited for.
+  for (const [track, value] of [[8, 128], [9, 225], [10, 30], [11, 20]]) {
+    await page.fill(`#value-${track}`, String(value));
+    await page.press(`#value-${track}`, "Enter");
+    s = await settle(s.version);
+  }
+  check(s.model === 3 && s.tracks[8] === 128 && s.tracks[9] === 225 && s.tracks[10] === 30 && s.tracks[11] === 20,
+    "the hue window's tracks typed in", JSON.stringify(s.tracks));
+  await page.click("#actual");
+  await page.waitForFunction(() => window.grade.idle());
+  await previewMatchesApply("a hue window on the HSV stage");
+  await page.click("#fit");
+  await page.waitForFunction(() => window.grade.idle());
+  // The views follow the picture a moment later: the screenshot shows them up to date.
+  await page.waitForFunction(() => window.grade.viewsIdle(), null, { timeout: 60000 });
   await page.screenshot({ path: screenshot });
   console.log(`screenshot: ${screenshot}`);
 
