@@ -11,7 +11,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -196,11 +195,6 @@ DownTap DownsampleTap(Siting siting, int k, int lumaCount) {
     return DownTap{at(k), 4, at(k), 0, at(k), 0};
 }
 
-std::pair<int, int> Band(int count, int band, int bands) {
-    return {static_cast<int>(static_cast<int64_t>(count) * band / bands),
-            static_cast<int>(static_cast<int64_t>(count) * (band + 1) / bands)};
-}
-
 // A queue of frame slots between two pipeline stages. Closing it wakes every waiter; Pop then
 // returns null once it is empty.
 template <typename T>
@@ -239,58 +233,6 @@ private:
 
 }  // namespace
 
-// Band 0 runs on the calling thread, band i > 0 on worker i, every frame: each plug-in instance
-// is only ever called from one thread, one call at a time.
-struct FrameCorrector::Pool {
-    explicit Pool(int bands) {
-        for (int band = 1; band < bands; ++band) threads.emplace_back([this, band] { Loop(band); });
-    }
-    ~Pool() {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            quit = true;
-        }
-        start.notify_all();
-        for (auto& thread : threads) thread.join();
-    }
-    void Run(const std::function<void(int)>& job) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            task = &job;
-            pending = static_cast<int>(threads.size());
-            ++generation;
-        }
-        start.notify_all();
-        job(0);
-        std::unique_lock<std::mutex> lock(mutex);
-        done.wait(lock, [&] { return pending == 0; });
-        task = nullptr;
-    }
-    void Loop(int band) {
-        uint64_t seen = 0;
-        for (;;) {
-            const std::function<void(int)>* job;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                start.wait(lock, [&] { return quit || generation != seen; });
-                if (quit) return;
-                seen = generation;
-                job = task;
-            }
-            (*job)(band);
-            std::lock_guard<std::mutex> lock(mutex);
-            if (--pending == 0) done.notify_one();
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable start, done;
-    const std::function<void(int)>* task = nullptr;
-    uint64_t generation = 0;
-    int pending = 0;
-    bool quit = false;
-    std::vector<std::thread> threads;
-};
-
 struct FrameCorrector::Scratch {
     std::vector<YcPixel> pixels;  // one strip of the luma or the chroma picture
     std::vector<int32_t> sums;    // two rows of weighed samples
@@ -306,12 +248,21 @@ int RowsPerStrip(int width, int stripRows) {
 }  // namespace
 
 FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, int stripRows)
+    : FrameCorrector(header, std::move(hosts), nullptr, stripRows) {}
+
+FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool& pool, int stripRows)
+    : FrameCorrector(header, std::move(hosts), &pool, stripRows) {
+    if (pool.Bands() != static_cast<int>(hosts_.size())) throw std::logic_error("a band of the pool for every host");
+}
+
+FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool* pool, int stripRows)
     : header_(header),
       hosts_(std::move(hosts)),
       stripRows_(RowsPerStrip(header.width, stripRows)),
-      chromaStripRows_(RowsPerStrip(header.ChromaWidth(), stripRows)) {
+      chromaStripRows_(RowsPerStrip(header.ChromaWidth(), stripRows)),
+      ownPool_(pool ? nullptr : std::make_unique<BandPool>(static_cast<int>(hosts_.size()))),
+      pool_(pool ? pool : ownPool_.get()) {
     for (size_t i = 0; i < hosts_.size(); ++i) scratch_.push_back(std::make_unique<Scratch>());
-    pool_ = std::make_unique<Pool>(static_cast<int>(hosts_.size()));
 }
 
 FrameCorrector::~FrameCorrector() = default;

@@ -14,6 +14,7 @@
 #include "cli/files/output_file.h"
 #include "cli/limits.h"
 #include "cli/plugin/plugin_host.h"
+#include "cli/video/band_pool.h"
 #include "cli/video/sample_kernels.h"
 
 namespace tonalith::cli {
@@ -81,8 +82,11 @@ bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& heade
 // one after another.
 class FrameCorrector {
 public:
-    // `stripRows` 0 chooses strips of about kStripPixels pixels.
+    // `stripRows` 0 chooses strips of about kStripPixels pixels. The bands run on a pool of the
+    // corrector's own, or on `pool` (one band per host), which the caller may use for other work
+    // between frames: band i's instance is then always called from the pool's thread i.
     FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, int stripRows = 0);
+    FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool& pool, int stripRows = 0);
     ~FrameCorrector();
     FrameCorrector(const FrameCorrector&) = delete;
     FrameCorrector& operator=(const FrameCorrector&) = delete;
@@ -97,14 +101,15 @@ public:
     static constexpr int kStripPixels = 32768;
 
 private:
-    struct Pool;
     struct Scratch;
+    FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool* pool, int stripRows);
     bool CorrectBand(int band, const uint8_t* in, uint8_t* out);
     Y4mHeader header_;
     std::vector<PluginHost*> hosts_;
     int stripRows_, chromaStripRows_;
     std::vector<std::unique_ptr<Scratch>> scratch_;  // one per band, sized at the first frame
-    std::unique_ptr<Pool> pool_;
+    std::unique_ptr<BandPool> ownPool_;  // when no pool was given
+    BandPool* pool_;
 };
 
 struct VideoOptions {
