@@ -4,7 +4,6 @@
 
 #include <bit>
 #include <stdexcept>
-#include <type_traits>
 
 namespace tonalith::cli {
 
@@ -32,17 +31,17 @@ constexpr DepthMaps kDepth16{In(65535, 65521, 524280, 20, 0), In(65535, 65521, 1
                              Out(65535, 65551, 2055, 12, 0), Out(65535, 65551, -28672, 12, 2048)};
 
 // The kernels take their depth's maps as constants, so each copy keeps only the steps its map
-// needs (no clamp of bytes to 255, no subtraction of a zero offset).
+// needs (no clamp of bytes to 255, no subtraction of a zero offset). Each starts at sample
+// `from`: the AVX2 copy has done the samples before it.
 template <int Depth>
 constexpr const DepthMaps& kMaps = Depth == 8 ? kDepth8 : Depth == 10 ? kDepth10 : Depth == 12 ? kDepth12 : kDepth16;
-template <int Depth>
-using CodeOf = std::conditional_t<Depth == 8, uint8_t, uint16_t>;
 
 template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void ToPixels(const Code* __restrict y, const Code* __restrict cb,
-                                            const Code* __restrict cr, YcPixel* __restrict out, size_t n) {
+                                            const Code* __restrict cr, YcPixel* __restrict out, size_t from,
+                                            size_t n) {
     constexpr SampleMap l = kMaps<Depth>.lumaIn, c = kMaps<Depth>.chromaIn;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         out[i].y = static_cast<int16_t>(MapIn(l, y[i]));
         out[i].cb = static_cast<int16_t>(MapIn(c, cb[i]));
         out[i].cr = static_cast<int16_t>(MapIn(c, cr[i]));
@@ -51,9 +50,9 @@ template <int Depth, typename Code = CodeOf<Depth>>
 
 template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void ToPlanes(const YcPixel* __restrict in, Code* __restrict y, Code* __restrict cb,
-                                            Code* __restrict cr, size_t n) {
+                                            Code* __restrict cr, size_t from, size_t n) {
     constexpr SampleMap l = kMaps<Depth>.lumaOut, c = kMaps<Depth>.chromaOut;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         y[i] = static_cast<Code>(MapOut(l, in[i].y));
         cb[i] = static_cast<Code>(MapOut(c, in[i].cb));
         cr[i] = static_cast<Code>(MapOut(c, in[i].cr));
@@ -61,9 +60,10 @@ template <int Depth, typename Code = CodeOf<Depth>>
 }
 
 template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
-[[gnu::always_inline]] inline void FromField(const int16_t* __restrict field, Code* __restrict plane, size_t n) {
+[[gnu::always_inline]] inline void FromField(const int16_t* __restrict field, Code* __restrict plane, size_t from,
+                                             size_t n) {
     constexpr SampleMap m = Luma ? kMaps<Depth>.lumaOut : kMaps<Depth>.chromaOut;
-    for (size_t i = 0; i < n; ++i) plane[i] = static_cast<Code>(MapOut(m, field[3 * i]));
+    for (size_t i = from; i < n; ++i) plane[i] = static_cast<Code>(MapOut(m, field[3 * i]));
 }
 
 template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
@@ -75,9 +75,10 @@ template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
 
 template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void LumaCodes(const Code* __restrict y, const int16_t* __restrict cb,
-                                             const int16_t* __restrict cr, YcPixel* __restrict out, size_t n) {
+                                             const int16_t* __restrict cr, YcPixel* __restrict out, size_t from,
+                                             size_t n) {
     constexpr SampleMap m = kMaps<Depth>.lumaIn;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         out[i].y = static_cast<int16_t>(MapIn(m, y[i]));
         out[i].cb = cb[i];
         out[i].cr = cr[i];
@@ -86,13 +87,24 @@ template <int Depth, typename Code = CodeOf<Depth>>
 
 template <int Depth, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void ChromaCodes(const int16_t* __restrict y, const Code* __restrict cb,
-                                               const Code* __restrict cr, YcPixel* __restrict out, size_t n) {
+                                               const Code* __restrict cr, YcPixel* __restrict out, size_t from,
+                                               size_t n) {
     constexpr SampleMap m = kMaps<Depth>.chromaIn;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         out[i].y = y[i];
         out[i].cb = static_cast<int16_t>(MapIn(m, cb[i]));
         out[i].cr = static_cast<int16_t>(MapIn(m, cr[i]));
     }
+}
+
+// A plane's samples as its depth stores them.
+template <int Depth>
+[[gnu::always_inline]] inline const CodeOf<Depth>* Codes(const void* plane) {
+    return static_cast<const CodeOf<Depth>*>(plane);
+}
+template <int Depth>
+[[gnu::always_inline]] inline CodeOf<Depth>* Codes(void* plane) {
+    return static_cast<CodeOf<Depth>*>(plane);
 }
 
 inline int16_t Norm(int32_t sum) { return static_cast<int16_t>((sum + 8) >> 4); }
@@ -116,69 +128,43 @@ const DepthMaps& MapsForDepth(int bitDepth) {
 #define TONALITH_SAMPLE_CLONES
 #endif
 
-// Where the AVX2 loop stopped: the portable loop goes on from sample `done`.
-const void* Skip(const void* p, size_t done, int bitDepth) {
-    return static_cast<const uint8_t*>(p) + done * (bitDepth > 8 ? 2 : 1);
-}
-void* Skip(void* p, size_t done, int bitDepth) { return static_cast<uint8_t*>(p) + done * (bitDepth > 8 ? 2 : 1); }
-
-// Runs `call` with D the stream's depth as a constant (8, 10, 12; anything else is 16).
-#define TONALITH_BY_DEPTH(bitDepth, call)                  \
-    switch (bitDepth) {                                    \
-    case 8: { constexpr int D = 8; call; } break;          \
-    case 10: { constexpr int D = 10; call; } break;        \
-    case 12: { constexpr int D = 12; call; } break;        \
-    default: { constexpr int D = 16; call; } break;        \
-    }
+// The per-depth kernel inside every entry point below is inlined into it, and so into both of
+// its clones.
+#define TONALITH_INLINE_KERNEL __attribute__((always_inline))
 
 TONALITH_SAMPLE_CLONES
 void PlanesToPixels(const void* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
-#if TONALITH_HAS_AVX2_KERNELS
-    if (avx2::Available()) {
-        const size_t done = avx2::PlanesToPixels(y, cb, cr, out, n, bitDepth);
-        y = Skip(y, done, bitDepth), cb = Skip(cb, done, bitDepth), cr = Skip(cr, done, bitDepth), out += done, n -= done;
-    }
-#endif
-    TONALITH_BY_DEPTH(bitDepth, (ToPixels<D>(static_cast<const CodeOf<D>*>(y), static_cast<const CodeOf<D>*>(cb),
-                                             static_cast<const CodeOf<D>*>(cr), out, n)))
+    const size_t done = avx2::Available() ? avx2::PlanesToPixels(y, cb, cr, out, n, bitDepth) : 0;
+    ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
+        ToPixels<D>(Codes<D>(y), Codes<D>(cb), Codes<D>(cr), out, done, n);
+    });
 }
 
 TONALITH_SAMPLE_CLONES
 void PixelsToPlanes(const YcPixel* in, void* y, void* cb, void* cr, size_t n, int bitDepth) {
-#if TONALITH_HAS_AVX2_KERNELS
-    if (avx2::Available()) {
-        const size_t done = avx2::PixelsToPlanes(in, y, cb, cr, n, bitDepth);
-        y = Skip(y, done, bitDepth), cb = Skip(cb, done, bitDepth), cr = Skip(cr, done, bitDepth), in += done, n -= done;
-    }
-#endif
-    TONALITH_BY_DEPTH(bitDepth, (ToPlanes<D>(in, static_cast<CodeOf<D>*>(y), static_cast<CodeOf<D>*>(cb),
-                                             static_cast<CodeOf<D>*>(cr), n)))
+    const size_t done = avx2::Available() ? avx2::PixelsToPlanes(in, y, cb, cr, n, bitDepth) : 0;
+    ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
+        ToPlanes<D>(in, Codes<D>(y), Codes<D>(cb), Codes<D>(cr), done, n);
+    });
 }
 
 TONALITH_SAMPLE_CLONES
 void FieldToPlane(const YcPixel* in, int field, void* plane, size_t n, int bitDepth) {
-#if TONALITH_HAS_AVX2_KERNELS
-    if (avx2::Available()) {
-        const size_t done = avx2::FieldToPlane(in, field, plane, n, bitDepth);
-        plane = Skip(plane, done, bitDepth), in += done, n -= done;
-    }
-#endif
+    const size_t done = avx2::Available() ? avx2::FieldToPlane(in, field, plane, n, bitDepth) : 0;
     const int16_t* source = reinterpret_cast<const int16_t*>(in) + field;
-    if (field == 0) TONALITH_BY_DEPTH(bitDepth, (FromField<D, true>(source, static_cast<CodeOf<D>*>(plane), n)))
-    else TONALITH_BY_DEPTH(bitDepth, (FromField<D, false>(source, static_cast<CodeOf<D>*>(plane), n)))
+    ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
+        if (field == 0) FromField<D, true>(source, Codes<D>(plane), done, n);
+        else FromField<D, false>(source, Codes<D>(plane), done, n);
+    });
 }
 
 TONALITH_SAMPLE_CLONES
 void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, Samples samples,
                int32_t* out, size_t n, int bitDepth) {
-    if (samples == Samples::kLuma)
-        TONALITH_BY_DEPTH(bitDepth, (Weigh<D, true>(static_cast<const CodeOf<D>*>(row0), w0,
-                                                    static_cast<const CodeOf<D>*>(row1), w1,
-                                                    static_cast<const CodeOf<D>*>(row2), w2, out, n)))
-    else
-        TONALITH_BY_DEPTH(bitDepth, (Weigh<D, false>(static_cast<const CodeOf<D>*>(row0), w0,
-                                                     static_cast<const CodeOf<D>*>(row1), w1,
-                                                     static_cast<const CodeOf<D>*>(row2), w2, out, n)))
+    ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
+        if (samples == Samples::kLuma) Weigh<D, true>(Codes<D>(row0), w0, Codes<D>(row1), w1, Codes<D>(row2), w2, out, n);
+        else Weigh<D, false>(Codes<D>(row0), w0, Codes<D>(row1), w1, Codes<D>(row2), w2, out, n);
+    });
 }
 
 // Centred chroma sample k lies a quarter of a chroma step from luma samples 2k and 2k+1: 3/4 of
@@ -234,25 +220,18 @@ void DownsampleRow(const int32_t* __restrict s, int width, int16_t* __restrict o
 
 TONALITH_SAMPLE_CLONES
 void LumaCodesToPixels(const void* y, const int16_t* cb, const int16_t* cr, YcPixel* out, size_t n, int bitDepth) {
-#if TONALITH_HAS_AVX2_KERNELS
-    if (avx2::Available()) {
-        const size_t done = avx2::LumaCodesToPixels(y, cb, cr, out, n, bitDepth);
-        y = Skip(y, done, bitDepth), cb += done, cr += done, out += done, n -= done;
-    }
-#endif
-    TONALITH_BY_DEPTH(bitDepth, (LumaCodes<D>(static_cast<const CodeOf<D>*>(y), cb, cr, out, n)))
+    const size_t done = avx2::Available() ? avx2::LumaCodesToPixels(y, cb, cr, out, n, bitDepth) : 0;
+    ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
+        LumaCodes<D>(Codes<D>(y), cb, cr, out, done, n);
+    });
 }
 
 TONALITH_SAMPLE_CLONES
 void ChromaCodesToPixels(const int16_t* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
-#if TONALITH_HAS_AVX2_KERNELS
-    if (avx2::Available()) {
-        const size_t done = avx2::ChromaCodesToPixels(y, cb, cr, out, n, bitDepth);
-        cb = Skip(cb, done, bitDepth), cr = Skip(cr, done, bitDepth), y += done, out += done, n -= done;
-    }
-#endif
-    TONALITH_BY_DEPTH(bitDepth,
-                      (ChromaCodes<D>(y, static_cast<const CodeOf<D>*>(cb), static_cast<const CodeOf<D>*>(cr), out, n)))
+    const size_t done = avx2::Available() ? avx2::ChromaCodesToPixels(y, cb, cr, out, n, bitDepth) : 0;
+    ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
+        ChromaCodes<D>(y, Codes<D>(cb), Codes<D>(cr), out, done, n);
+    });
 }
 
 }  // namespace tonalith::cli

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "host/filter_abi.h"
 
@@ -25,6 +26,24 @@ struct DepthMaps {
     SampleMap lumaIn, chromaIn, lumaOut, chromaOut;
 };
 const DepthMaps& MapsForDepth(int bitDepth);
+
+// How a stream of one depth stores a sample: a byte at 8 bits, a little-endian uint16 deeper.
+template <int Depth>
+using CodeOf = std::conditional_t<Depth == 8, uint8_t, uint16_t>;
+template <int Depth>
+using DepthConstant = std::integral_constant<int, Depth>;
+
+// The one place a stream's depth becomes a constant: calls kernel(DepthConstant<D>{}) with D 8,
+// 10 or 12, anything else 16, so each depth gets a copy of the loop with its maps folded in.
+template <typename Kernel>
+[[gnu::always_inline]] inline decltype(auto) ByDepth(int bitDepth, Kernel&& kernel) {
+    switch (bitDepth) {
+    case 8: return kernel(DepthConstant<8>{});
+    case 10: return kernel(DepthConstant<10>{});
+    case 12: return kernel(DepthConstant<12>{});
+    default: return kernel(DepthConstant<16>{});
+    }
+}
 
 inline int32_t MapIn(const SampleMap& m, uint32_t code) {
     uint32_t x = code < m.inMax ? code : m.inMax;
