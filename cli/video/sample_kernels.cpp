@@ -66,11 +66,27 @@ template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
     for (size_t i = from; i < n; ++i) plane[i] = static_cast<Code>(MapOut(m, field[3 * i]));
 }
 
-template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
+// The first `Rows` rows, their weights not 0.
+template <int Depth, bool Luma, int Rows, typename Code = CodeOf<Depth>>
 [[gnu::always_inline]] inline void Weigh(const Code* __restrict r0, int w0, const Code* __restrict r1, int w1,
                                          const Code* __restrict r2, int w2, int32_t* __restrict out, size_t n) {
     constexpr SampleMap m = Luma ? kMaps<Depth>.lumaIn : kMaps<Depth>.chromaIn;
-    for (size_t i = 0; i < n; ++i) out[i] = MapIn(m, r0[i]) * w0 + MapIn(m, r1[i]) * w1 + MapIn(m, r2[i]) * w2;
+    for (size_t i = 0; i < n; ++i) {
+        int32_t sum = MapIn(m, r0[i]) * w0;
+        if constexpr (Rows > 1) sum += MapIn(m, r1[i]) * w1;
+        if constexpr (Rows > 2) sum += MapIn(m, r2[i]) * w2;
+        out[i] = sum;
+    }
+}
+
+template <int Depth, bool Luma, typename Code = CodeOf<Depth>>
+[[gnu::always_inline]] inline void WeighSome(const void* const* rows, const int* w, int count, int32_t* out,
+                                             size_t n) {
+    const Code *r0 = static_cast<const Code*>(rows[0]), *r1 = static_cast<const Code*>(rows[1]),
+               *r2 = static_cast<const Code*>(rows[2]);
+    if (count == 3) Weigh<Depth, Luma, 3>(r0, w[0], r1, w[1], r2, w[2], out, n);
+    else if (count == 2) Weigh<Depth, Luma, 2>(r0, w[0], r1, w[1], r1, 0, out, n);
+    else Weigh<Depth, Luma, 1>(r0, w[0], r0, 0, r0, 0, out, n);
 }
 
 template <int Depth, typename Code = CodeOf<Depth>>
@@ -161,38 +177,61 @@ void FieldToPlane(const YcPixel* in, int field, void* plane, size_t n, int bitDe
 TONALITH_SAMPLE_CLONES
 void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, Samples samples,
                int32_t* out, size_t n, int bitDepth) {
+    // The rows of weight 0 are left out (and unread); all three out, the first stays at weight 0.
+    const void* rows[3] = {row0, row1, row2};
+    int weights[3] = {w0, w1, w2};
+    int count = 0;
+    for (int k = 0; k < 3; ++k)
+        if (weights[k] != 0) {
+            rows[count] = rows[k];
+            weights[count++] = weights[k];
+        }
     ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) TONALITH_INLINE_KERNEL {
-        if (samples == Samples::kLuma) Weigh<D, true>(Codes<D>(row0), w0, Codes<D>(row1), w1, Codes<D>(row2), w2, out, n);
-        else Weigh<D, false>(Codes<D>(row0), w0, Codes<D>(row1), w1, Codes<D>(row2), w2, out, n);
+        if (samples == Samples::kLuma) WeighSome<D, true>(rows, weights, count, out, n);
+        else WeighSome<D, false>(rows, weights, count, out, n);
     });
 }
 
 // Centred chroma sample k lies a quarter of a chroma step from luma samples 2k and 2k+1: 3/4 of
 // it and 1/4 of its neighbour on that side. Co-sited: luma 2k is the sample itself, 2k+1 the
-// mean of k and k+1. The edges repeat the outermost sample.
+// mean of k and k+1. The edges repeat the outermost sample. The sums stay weighed by 4: the
+// division comes once, after the rows are blended.
 TONALITH_SAMPLE_CLONES
-void UpsampleRow(const int32_t* __restrict t, int chromaWidth, int16_t* __restrict out, int width, Siting siting) {
+void SpreadRow(const int32_t* __restrict t, int chromaWidth, int16_t* __restrict out, int width, Siting siting) {
+    const auto put = [&](int x, int32_t sum) { out[x] = static_cast<int16_t>(sum); };
     const int last = chromaWidth - 1;
     if (siting == Siting::kSame) {
-        for (int x = 0; x < width; ++x) out[x] = Norm(4 * t[x]);
+        for (int x = 0; x < width; ++x) put(x, 4 * t[x]);
         return;
     }
     const auto at = [&](int k) { return t[k < 0 ? 0 : (k > last ? last : k)]; };
     const int inner = width / 2 - 1;  // pairs (2k, 2k+1) with k-1 and k+1 inside the row
     if (siting == Siting::kCentred) {
         for (int k = 1; k < inner; ++k) {
-            out[2 * k] = Norm(3 * t[k] + t[k - 1]);
-            out[2 * k + 1] = Norm(3 * t[k] + t[k + 1]);
+            put(2 * k, 3 * t[k] + t[k - 1]);
+            put(2 * k + 1, 3 * t[k] + t[k + 1]);
         }
         for (int x : {0, 1, 2 * inner, 2 * inner + 1, width - 1})
-            if (x >= 0 && x < width) out[x] = Norm(3 * at(x / 2) + at(x % 2 ? x / 2 + 1 : x / 2 - 1));
+            if (x >= 0 && x < width) put(x, 3 * at(x / 2) + at(x % 2 ? x / 2 + 1 : x / 2 - 1));
     } else {
         for (int k = 1; k < inner; ++k) {
-            out[2 * k] = Norm(4 * t[k]);
-            out[2 * k + 1] = Norm(2 * t[k] + 2 * t[k + 1]);
+            put(2 * k, 4 * t[k]);
+            put(2 * k + 1, 2 * t[k] + 2 * t[k + 1]);
         }
         for (int x : {0, 1, 2 * inner, 2 * inner + 1, width - 1})
-            if (x >= 0 && x < width) out[x] = Norm(x % 2 ? 2 * at(x / 2) + 2 * at(x / 2 + 1) : 4 * at(x / 2));
+            if (x >= 0 && x < width) put(x, x % 2 ? 2 * at(x / 2) + 2 * at(x / 2 + 1) : 4 * at(x / 2));
+    }
+}
+
+// Spread rows lie within +-8192 and the weights sum to 4, so every sum, rounding half included,
+// fits in 16 bits: the loop works in 16-bit lanes, twice as many a vector as in 32-bit ones.
+TONALITH_SAMPLE_CLONES
+void BlendRows(const int16_t* __restrict a, int wa, const int16_t* __restrict b, int wb, int16_t* __restrict out,
+               size_t n) {
+    const auto ka = static_cast<uint16_t>(wa), kb = static_cast<uint16_t>(wb);
+    for (size_t i = 0; i < n; ++i) {
+        const auto sum = static_cast<uint16_t>(ka * static_cast<uint16_t>(a[i]) + kb * static_cast<uint16_t>(b[i]) + 8u);
+        out[i] = static_cast<int16_t>(static_cast<int16_t>(sum) >> 4);
     }
 }
 

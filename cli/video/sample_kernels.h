@@ -77,14 +77,19 @@ enum class Siting {
 };
 
 // The subsampled layouts' resampling, in two separable steps with weights summing to 4 on each
-// axis (16 in all). Across rows: up to three rows of codes, mapped and weighted, summed into
-// `out` (weights 0 leave a row unread).
+// axis (16 in all); the sums are exact, so the order of the steps does not change the result.
+// Across rows: up to three rows of codes, mapped and weighted, summed into `out` (rows of weight
+// 0 are not read).
 enum class Samples { kLuma, kChroma };  // which of the depth's input maps a row is read with
 void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, Samples samples,
                int32_t* out, size_t n, int bitDepth);
-// Along a row, from weighed chroma sums to the luma sites (`width` values) ...
-void UpsampleRow(const int32_t* sums, int chromaWidth, int16_t* out, int width, Siting siting);
-// ... and from weighed luma sums to the chroma sites (`chromaWidth` values).
+// Along a row, from chroma sums (mapped codes of one row, weight 1) to the luma sites (`width`
+// values, still weighed by 4) ...
+void SpreadRow(const int32_t* sums, int chromaWidth, int16_t* out, int width, Siting siting);
+// ... and across rows, two such spread rows blended with weights summing to 4 and divided by 16:
+// the chroma of a luma row.
+void BlendRows(const int16_t* a, int wa, const int16_t* b, int wb, int16_t* out, size_t n);
+// From weighed luma sums to the chroma sites (`chromaWidth` values).
 void DownsampleRow(const int32_t* sums, int width, int16_t* out, int chromaWidth, Siting siting);
 
 // n pixels from one plane of codes and two fields already on the YC scale: `mapped` names the

@@ -235,8 +235,14 @@ private:
 
 struct FrameCorrector::Scratch {
     std::vector<YcPixel> pixels;  // one strip of the luma or the chroma picture
-    std::vector<int32_t> sums;    // two rows of weighed samples
+    std::vector<int32_t> sums;    // one row of weighed samples
     std::vector<int16_t> row16;   // two rows resampled to the other plane's sites
+    // Chroma rows spread along the row to the luma sites, Cb then Cr, and which row each slot
+    // holds (-1: none yet this frame). Each chroma row is spread once and blended into every luma
+    // row around it; the luma rows ask for chroma rows in increasing order, two neighbours at a
+    // time, so three slots, the lowest row given up first, never lose one still asked for.
+    std::vector<int16_t> spread;
+    std::array<int, 3> spreadRow{};
 };
 
 namespace {
@@ -283,8 +289,9 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
                                        static_cast<size_t>(chromaStripRows_) * chromaWidth));
         if (header_.Subsampled()) {
             const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
-            scratch.sums.resize(2 * widest);
+            scratch.sums.resize(widest);
             scratch.row16.resize(2 * widest);
+            scratch.spread.resize(scratch.spreadRow.size() * 2 * static_cast<size_t>(width));
         }
     }
     YcPixel* pixels = scratch.pixels.data();
@@ -299,24 +306,34 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
         }
         return true;
     }
-    const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
     int32_t* sums = scratch.sums.data();
     int16_t* row16 = scratch.row16.data();
     const auto yRow = [&](int r) { return in + static_cast<size_t>(r) * width * sample; };
     const auto cbRow = [&](int j) { return in + cbOffset + static_cast<size_t>(j) * chromaWidth * sample; };
     const auto crRow = [&](int j) { return in + crOffset + static_cast<size_t>(j) * chromaWidth * sample; };
+    scratch.spreadRow.fill(-1);
+    const auto spread = [&](int j) -> const int16_t* {
+        auto& held = scratch.spreadRow;
+        const size_t slot = static_cast<size_t>(std::find(held.begin(), held.end(), j) - held.begin());
+        if (slot < held.size()) return scratch.spread.data() + slot * 2 * width;
+        const size_t lowest = static_cast<size_t>(std::min_element(held.begin(), held.end()) - held.begin());
+        int16_t* row = scratch.spread.data() + lowest * 2 * width;
+        WeighRows(cbRow(j), 1, nullptr, 0, nullptr, 0, Samples::kChroma, sums, chromaWidth, depth);
+        SpreadRow(sums, chromaWidth, row, width, header_.horizontal);
+        WeighRows(crRow(j), 1, nullptr, 0, nullptr, 0, Samples::kChroma, sums, chromaWidth, depth);
+        SpreadRow(sums, chromaWidth, row + width, width, header_.horizontal);
+        held[lowest] = j;
+        return row;
+    };
     // The luma picture: each row's own luma, with the chroma brought to its sites.
     for (int a = r0; a < r1; a += stripRows_) {
         const int rows = std::min(stripRows_, r1 - a);
         for (int r = a; r < a + rows; ++r) {
             const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
-            WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, Samples::kChroma, sums, chromaWidth,
-                      depth);
-            WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, Samples::kChroma, sums + widest,
-                      chromaWidth, depth);
-            UpsampleRow(sums, chromaWidth, row16, width, header_.horizontal);
-            UpsampleRow(sums + widest, chromaWidth, row16 + widest, width, header_.horizontal);
-            LumaCodesToPixels(yRow(r), row16, row16 + widest, pixels + static_cast<size_t>(r - a) * width, width, depth);
+            const int16_t* first = spread(tap.i0);
+            const int16_t* second = spread(tap.i1);
+            BlendRows(first, tap.w0, second, tap.w1, row16, 2 * static_cast<size_t>(width));
+            LumaCodesToPixels(yRow(r), row16, row16 + width, pixels + static_cast<size_t>(r - a) * width, width, depth);
         }
         if (!host.Process(pixels, width, rows, width)) return false;
         FieldToPlane(pixels, 0, out + static_cast<size_t>(a) * width * sample, static_cast<size_t>(rows) * width, depth);
