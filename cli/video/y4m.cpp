@@ -269,6 +269,7 @@ FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*>
       ownPool_(pool ? nullptr : std::make_unique<BandPool>(static_cast<int>(hosts_.size()))),
       pool_(pool ? pool : ownPool_.get()) {
     for (size_t i = 0; i < hosts_.size(); ++i) scratch_.push_back(std::make_unique<Scratch>());
+    made_.resize(hosts_.size());
 }
 
 FrameCorrector::~FrameCorrector() = default;
@@ -281,6 +282,11 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
     const int chromaWidth = header_.ChromaWidth(), chromaHeight = header_.ChromaHeight();
     const size_t chromaArea = static_cast<size_t>(chromaWidth) * chromaHeight;
     const size_t cbOffset = area * sample, crOffset = cbOffset + chromaArea * sample;
+    if (!hosts_[band]) {
+        if (!makeInstance_) throw std::logic_error("a band without a plug-in instance");
+        made_[band] = makeInstance_();
+        hosts_[band] = made_[band].get();
+    }
     PluginHost& host = *hosts_[band];
     Scratch& scratch = *scratch_[band];
     // Sized at the first whole frame, not from the header: a header alone may declare anything.
@@ -360,7 +366,16 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
 bool FrameCorrector::Correct(const uint8_t* in, uint8_t* out) {
     if (in == out && NeedsSeparateOutput()) throw std::logic_error("subsampled frames are not corrected in place");
     std::array<char, 64> corrected{};
-    pool_->Run([&](int band) { corrected[band] = CorrectBand(band, in, out); });
+    std::array<std::exception_ptr, 64> failed{};
+    pool_->Run([&](int band) {
+        try {
+            corrected[band] = CorrectBand(band, in, out);
+        } catch (...) {
+            failed[band] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& failure : failed)
+        if (failure) std::rethrow_exception(failure);
     return std::all_of(corrected.begin(), corrected.begin() + hosts_.size(), [](char c) { return c != 0; });
 }
 
@@ -377,13 +392,12 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     host.SetLimitedRange(!header.fullRange);
     // More bands than rows would leave instances idle.
     const int threads = std::clamp(options.threads, 1, std::min(header.height, 64));
-    std::vector<std::unique_ptr<PluginHost>> instances;
-    std::vector<PluginHost*> hosts{&host};
-    for (int i = 1; i < threads; ++i) {
-        instances.push_back(host.PrivateInstance());
-        hosts.push_back(instances.back().get());
-    }
+    // Band 0 corrects with `host`; each other band loads its private instance at the first frame,
+    // on its own thread, while band 0 corrects its rows.
+    std::vector<PluginHost*> hosts(static_cast<size_t>(threads), nullptr);
+    hosts[0] = &host;
     FrameCorrector corrector(header, hosts, options.stripRows);
+    corrector.SetInstanceMaker([&host] { return host.PrivateInstance(); });
     const bool separate = corrector.NeedsSeparateOutput();
     const std::string headerLine = header.line + "\n";
     out.Write(headerLine.data(), headerLine.size());
@@ -443,10 +457,18 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
     std::optional<Failure> uncorrected;
+    std::exception_ptr correctError;
     while (Slot* slot = shared->read.Pop()) {
         if (writeFailed) break;
-        if (separate) slot->corrected.resize(slot->raw.size());
-        if (!corrector.Correct(slot->raw.data(), separate ? slot->corrected.data() : slot->raw.data())) {
+        bool done = false;
+        try {
+            if (separate) slot->corrected.resize(slot->raw.size());
+            done = corrector.Correct(slot->raw.data(), separate ? slot->corrected.data() : slot->raw.data());
+        } catch (...) {  // no memory for the output frame, or a band could not load its instance
+            correctError = std::current_exception();
+            break;
+        }
+        if (!done) {
             uncorrected = Failure(inName + ": frame " + std::to_string(frames + 1) +
                                    ": the plug-in could not correct it (it could not get its working memory); "
                                    "stopped before writing it");
@@ -466,10 +488,11 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     // The writer closed the empty queue, so the reader stops at its next frame. If the output
     // failed, the reader may sit in a read on a pipe that never ends: the process is about to
     // report the failure and exit, so it is not waited for.
-    if (writeFailed || uncorrected) {
+    if (writeFailed || uncorrected || correctError) {
         shared->read.Close();
         shared->empty.Close();
         reader.detach();
+        if (correctError) std::rethrow_exception(correctError);
         if (uncorrected) throw *uncorrected;
         std::rethrow_exception(writeError);
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -94,6 +95,9 @@ public:
     // itself only for 4:4:4 (the subsampled layouts read neighbouring rows of the other plane).
     // False when the plug-in left a strip uncorrected (`out` is then partly written).
     [[nodiscard]] bool Correct(const uint8_t* in, uint8_t* out);
+    // Bands given a null host make their instance with `make` on their own thread, at their first
+    // frame: loading a private copy of the plug-in then overlaps the other bands' work.
+    void SetInstanceMaker(std::function<std::unique_ptr<PluginHost>()> make) { makeInstance_ = std::move(make); }
     // Whether Correct needs a separate output buffer.
     bool NeedsSeparateOutput() const { return header_.Subsampled(); }
 
@@ -108,6 +112,8 @@ private:
     std::vector<PluginHost*> hosts_;
     int stripRows_, chromaStripRows_;
     std::vector<std::unique_ptr<Scratch>> scratch_;  // one per band, sized at the first frame
+    std::function<std::unique_ptr<PluginHost>()> makeInstance_;
+    std::vector<std::unique_ptr<PluginHost>> made_;  // by makeInstance_, one slot per band
     std::unique_ptr<BandPool> ownPool_;  // when no pool was given
     BandPool* pool_;
 };
