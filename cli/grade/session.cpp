@@ -461,7 +461,7 @@ std::string FrameToRgba(const VideoFrame& frame) { return ScreenRgba(FramePixels
 RgbaFrame GradeSession::VideoPreviewLocked() {
     TakeUpChain();
     VideoFrame graded = frame_;
-    FrameCorrector corrector(graded.header, bandHosts_);
+    FrameCorrector corrector(graded.header, bandHosts_, pool_);
     if (!corrector.Correct(frame_.planes.data(), graded.planes.data()))
         throw Failure("the plug-in could not correct the frame (it could not get its working memory)");
     return {graded.header.width, graded.header.height, version_, 0, FrameToRgba(graded)};

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "host/filter_abi.h"
 
@@ -25,6 +26,24 @@ struct DepthMaps {
     SampleMap lumaIn, chromaIn, lumaOut, chromaOut;
 };
 const DepthMaps& MapsForDepth(int bitDepth);
+
+// How a stream of one depth stores a sample: a byte at 8 bits, a little-endian uint16 deeper.
+template <int Depth>
+using CodeOf = std::conditional_t<Depth == 8, uint8_t, uint16_t>;
+template <int Depth>
+using DepthConstant = std::integral_constant<int, Depth>;
+
+// The one place a stream's depth becomes a constant: calls kernel(DepthConstant<D>{}) with D 8,
+// 10 or 12, anything else 16, so each depth gets a copy of the loop with its maps folded in.
+template <typename Kernel>
+[[gnu::always_inline]] inline decltype(auto) ByDepth(int bitDepth, Kernel&& kernel) {
+    switch (bitDepth) {
+    case 8: return kernel(DepthConstant<8>{});
+    case 10: return kernel(DepthConstant<10>{});
+    case 12: return kernel(DepthConstant<12>{});
+    default: return kernel(DepthConstant<16>{});
+    }
+}
 
 inline int32_t MapIn(const SampleMap& m, uint32_t code) {
     uint32_t x = code < m.inMax ? code : m.inMax;
@@ -58,14 +77,19 @@ enum class Siting {
 };
 
 // The subsampled layouts' resampling, in two separable steps with weights summing to 4 on each
-// axis (16 in all). Across rows: up to three rows of codes, mapped and weighted, summed into
-// `out` (weights 0 leave a row unread).
+// axis (16 in all); the sums are exact, so the order of the steps does not change the result.
+// Across rows: up to three rows of codes, mapped and weighted, summed into `out` (rows of weight
+// 0 are not read).
 enum class Samples { kLuma, kChroma };  // which of the depth's input maps a row is read with
 void WeighRows(const void* row0, int w0, const void* row1, int w1, const void* row2, int w2, Samples samples,
                int32_t* out, size_t n, int bitDepth);
-// Along a row, from weighed chroma sums to the luma sites (`width` values) ...
-void UpsampleRow(const int32_t* sums, int chromaWidth, int16_t* out, int width, Siting siting);
-// ... and from weighed luma sums to the chroma sites (`chromaWidth` values).
+// Along a row, from chroma sums (mapped codes of one row, weight 1) to the luma sites (`width`
+// values, still weighed by 4) ...
+void SpreadRow(const int32_t* sums, int chromaWidth, int16_t* out, int width, Siting siting);
+// ... and across rows, two such spread rows blended with weights summing to 4 and divided by 16:
+// the chroma of a luma row.
+void BlendRows(const int16_t* a, int wa, const int16_t* b, int wb, int16_t* out, size_t n);
+// From weighed luma sums to the chroma sites (`chromaWidth` values).
 void DownsampleRow(const int32_t* sums, int width, int16_t* out, int chromaWidth, Siting siting);
 
 // n pixels from one plane of codes and two fields already on the YC scale: `mapped` names the

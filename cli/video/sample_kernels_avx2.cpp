@@ -8,9 +8,8 @@
 
 #include <immintrin.h>
 
-#include <type_traits>
-
 #include "cli/plugin/yc_interleave_avx2.h"
+#include "cli/video/sample_kernels.h"
 
 namespace tonalith::cli::avx2 {
 namespace {
@@ -106,9 +105,6 @@ TONALITH_AVX2 void Store(Code* p, V v) {
 }
 
 template <int Depth>
-using CodeOf = std::conditional_t<Depth == 8, uint8_t, uint16_t>;
-
-template <int Depth>
 __attribute__((target("avx2"))) size_t ToPixels(const void* yp, const void* cbp, const void* crp, YcPixel* out,
                                                 size_t n) {
     using Code = CodeOf<Depth>;
@@ -171,34 +167,39 @@ __attribute__((target("avx2"))) size_t ChromaCodes(const int16_t* y, const void*
 
 }  // namespace
 
-#define TONALITH_BY_DEPTH(bitDepth, kernel, ...)                     \
-    switch (bitDepth) {                                              \
-    case 8: return kernel<8>(__VA_ARGS__);                           \
-    case 10: return kernel<10>(__VA_ARGS__);                         \
-    case 12: return kernel<12>(__VA_ARGS__);                         \
-    default: return kernel<16>(__VA_ARGS__);                         \
-    }
-
 bool Available() {
     static const bool available = __builtin_cpu_supports("avx2");
     return available;
 }
 
 size_t PlanesToPixels(const void* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
-    TONALITH_BY_DEPTH(bitDepth, ToPixels, y, cb, cr, out, n)
+    return ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) { return ToPixels<D>(y, cb, cr, out, n); });
 }
 size_t PixelsToPlanes(const YcPixel* in, void* y, void* cb, void* cr, size_t n, int bitDepth) {
-    TONALITH_BY_DEPTH(bitDepth, ToPlanes, in, y, cb, cr, n)
+    return ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) { return ToPlanes<D>(in, y, cb, cr, n); });
 }
 size_t FieldToPlane(const YcPixel* in, int field, void* plane, size_t n, int bitDepth) {
-    TONALITH_BY_DEPTH(bitDepth, FromField, in, field, plane, n)
+    return ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) { return FromField<D>(in, field, plane, n); });
 }
 size_t LumaCodesToPixels(const void* y, const int16_t* cb, const int16_t* cr, YcPixel* out, size_t n, int bitDepth) {
-    TONALITH_BY_DEPTH(bitDepth, LumaCodes, y, cb, cr, out, n)
+    return ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) { return LumaCodes<D>(y, cb, cr, out, n); });
 }
 size_t ChromaCodesToPixels(const int16_t* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth) {
-    TONALITH_BY_DEPTH(bitDepth, ChromaCodes, y, cb, cr, out, n)
+    return ByDepth(bitDepth, [&]<int D>(DepthConstant<D>) { return ChromaCodes<D>(y, cb, cr, out, n); });
 }
+
+}  // namespace tonalith::cli::avx2
+
+#else
+
+namespace tonalith::cli::avx2 {
+
+bool Available() { return false; }
+size_t PlanesToPixels(const void*, const void*, const void*, YcPixel*, size_t, int) { return 0; }
+size_t PixelsToPlanes(const YcPixel*, void*, void*, void*, size_t, int) { return 0; }
+size_t FieldToPlane(const YcPixel*, int, void*, size_t, int) { return 0; }
+size_t LumaCodesToPixels(const void*, const int16_t*, const int16_t*, YcPixel*, size_t, int) { return 0; }
+size_t ChromaCodesToPixels(const int16_t*, const void*, const void*, YcPixel*, size_t, int) { return 0; }
 
 }  // namespace tonalith::cli::avx2
 

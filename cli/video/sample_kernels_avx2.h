@@ -1,6 +1,7 @@
 // The AVX2 copies of the video host's per-sample loops (cli/video/sample_kernels.h), used when the CPU
 // has AVX2. Each does whole groups of sixteen samples and returns how many it did; the caller
-// finishes the rest with the portable loop.
+// finishes the rest with the portable loop. Builds for other processors have none: Available()
+// is false there.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,6 @@
 #define TONALITH_HAS_AVX2_KERNELS 0
 #endif
 
-#if TONALITH_HAS_AVX2_KERNELS
 namespace tonalith::cli::avx2 {
 
 bool Available();
@@ -25,4 +25,3 @@ size_t LumaCodesToPixels(const void* y, const int16_t* cb, const int16_t* cr, Yc
 size_t ChromaCodesToPixels(const int16_t* y, const void* cb, const void* cr, YcPixel* out, size_t n, int bitDepth);
 
 }  // namespace tonalith::cli::avx2
-#endif

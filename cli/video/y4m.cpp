@@ -11,7 +11,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -196,11 +195,6 @@ DownTap DownsampleTap(Siting siting, int k, int lumaCount) {
     return DownTap{at(k), 4, at(k), 0, at(k), 0};
 }
 
-std::pair<int, int> Band(int count, int band, int bands) {
-    return {static_cast<int>(static_cast<int64_t>(count) * band / bands),
-            static_cast<int>(static_cast<int64_t>(count) * (band + 1) / bands)};
-}
-
 // A queue of frame slots between two pipeline stages. Closing it wakes every waiter; Pop then
 // returns null once it is empty.
 template <typename T>
@@ -239,62 +233,16 @@ private:
 
 }  // namespace
 
-// Band 0 runs on the calling thread, band i > 0 on worker i, every frame: each plug-in instance
-// is only ever called from one thread, one call at a time.
-struct FrameCorrector::Pool {
-    explicit Pool(int bands) {
-        for (int band = 1; band < bands; ++band) threads.emplace_back([this, band] { Loop(band); });
-    }
-    ~Pool() {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            quit = true;
-        }
-        start.notify_all();
-        for (auto& thread : threads) thread.join();
-    }
-    void Run(const std::function<void(int)>& job) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            task = &job;
-            pending = static_cast<int>(threads.size());
-            ++generation;
-        }
-        start.notify_all();
-        job(0);
-        std::unique_lock<std::mutex> lock(mutex);
-        done.wait(lock, [&] { return pending == 0; });
-        task = nullptr;
-    }
-    void Loop(int band) {
-        uint64_t seen = 0;
-        for (;;) {
-            const std::function<void(int)>* job;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                start.wait(lock, [&] { return quit || generation != seen; });
-                if (quit) return;
-                seen = generation;
-                job = task;
-            }
-            (*job)(band);
-            std::lock_guard<std::mutex> lock(mutex);
-            if (--pending == 0) done.notify_one();
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable start, done;
-    const std::function<void(int)>* task = nullptr;
-    uint64_t generation = 0;
-    int pending = 0;
-    bool quit = false;
-    std::vector<std::thread> threads;
-};
-
 struct FrameCorrector::Scratch {
     std::vector<YcPixel> pixels;  // one strip of the luma or the chroma picture
-    std::vector<int32_t> sums;    // two rows of weighed samples
+    std::vector<int32_t> sums;    // one row of weighed samples
     std::vector<int16_t> row16;   // two rows resampled to the other plane's sites
+    // Chroma rows spread along the row to the luma sites, Cb then Cr, and which row each slot
+    // holds (-1: none yet this frame). Each chroma row is spread once and blended into every luma
+    // row around it; the luma rows ask for chroma rows in increasing order, two neighbours at a
+    // time, so three slots, the lowest row given up first, never lose one still asked for.
+    std::vector<int16_t> spread;
+    std::array<int, 3> spreadRow{};
 };
 
 namespace {
@@ -306,12 +254,22 @@ int RowsPerStrip(int width, int stripRows) {
 }  // namespace
 
 FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, int stripRows)
+    : FrameCorrector(header, std::move(hosts), nullptr, stripRows) {}
+
+FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool& pool, int stripRows)
+    : FrameCorrector(header, std::move(hosts), &pool, stripRows) {
+    if (pool.Bands() != static_cast<int>(hosts_.size())) throw std::logic_error("a band of the pool for every host");
+}
+
+FrameCorrector::FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool* pool, int stripRows)
     : header_(header),
       hosts_(std::move(hosts)),
       stripRows_(RowsPerStrip(header.width, stripRows)),
-      chromaStripRows_(RowsPerStrip(header.ChromaWidth(), stripRows)) {
+      chromaStripRows_(RowsPerStrip(header.ChromaWidth(), stripRows)),
+      ownPool_(pool ? nullptr : std::make_unique<BandPool>(static_cast<int>(hosts_.size()))),
+      pool_(pool ? pool : ownPool_.get()) {
     for (size_t i = 0; i < hosts_.size(); ++i) scratch_.push_back(std::make_unique<Scratch>());
-    pool_ = std::make_unique<Pool>(static_cast<int>(hosts_.size()));
+    made_.resize(hosts_.size());
 }
 
 FrameCorrector::~FrameCorrector() = default;
@@ -324,6 +282,11 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
     const int chromaWidth = header_.ChromaWidth(), chromaHeight = header_.ChromaHeight();
     const size_t chromaArea = static_cast<size_t>(chromaWidth) * chromaHeight;
     const size_t cbOffset = area * sample, crOffset = cbOffset + chromaArea * sample;
+    if (!hosts_[band]) {
+        if (!makeInstance_) throw std::logic_error("a band without a plug-in instance");
+        made_[band] = makeInstance_();
+        hosts_[band] = made_[band].get();
+    }
     PluginHost& host = *hosts_[band];
     Scratch& scratch = *scratch_[band];
     // Sized at the first whole frame, not from the header: a header alone may declare anything.
@@ -332,8 +295,9 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
                                        static_cast<size_t>(chromaStripRows_) * chromaWidth));
         if (header_.Subsampled()) {
             const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
-            scratch.sums.resize(2 * widest);
+            scratch.sums.resize(widest);
             scratch.row16.resize(2 * widest);
+            scratch.spread.resize(scratch.spreadRow.size() * 2 * static_cast<size_t>(width));
         }
     }
     YcPixel* pixels = scratch.pixels.data();
@@ -348,24 +312,34 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
         }
         return true;
     }
-    const size_t widest = static_cast<size_t>(std::max(width, chromaWidth));
     int32_t* sums = scratch.sums.data();
     int16_t* row16 = scratch.row16.data();
     const auto yRow = [&](int r) { return in + static_cast<size_t>(r) * width * sample; };
     const auto cbRow = [&](int j) { return in + cbOffset + static_cast<size_t>(j) * chromaWidth * sample; };
     const auto crRow = [&](int j) { return in + crOffset + static_cast<size_t>(j) * chromaWidth * sample; };
+    scratch.spreadRow.fill(-1);
+    const auto spread = [&](int j) -> const int16_t* {
+        auto& held = scratch.spreadRow;
+        const size_t slot = static_cast<size_t>(std::find(held.begin(), held.end(), j) - held.begin());
+        if (slot < held.size()) return scratch.spread.data() + slot * 2 * width;
+        const size_t lowest = static_cast<size_t>(std::min_element(held.begin(), held.end()) - held.begin());
+        int16_t* row = scratch.spread.data() + lowest * 2 * width;
+        WeighRows(cbRow(j), 1, nullptr, 0, nullptr, 0, Samples::kChroma, sums, chromaWidth, depth);
+        SpreadRow(sums, chromaWidth, row, width, header_.horizontal);
+        WeighRows(crRow(j), 1, nullptr, 0, nullptr, 0, Samples::kChroma, sums, chromaWidth, depth);
+        SpreadRow(sums, chromaWidth, row + width, width, header_.horizontal);
+        held[lowest] = j;
+        return row;
+    };
     // The luma picture: each row's own luma, with the chroma brought to its sites.
     for (int a = r0; a < r1; a += stripRows_) {
         const int rows = std::min(stripRows_, r1 - a);
         for (int r = a; r < a + rows; ++r) {
             const UpTap tap = UpsampleTap(header_.vertical, r, chromaHeight);
-            WeighRows(cbRow(tap.i0), tap.w0, cbRow(tap.i1), tap.w1, cbRow(tap.i0), 0, Samples::kChroma, sums, chromaWidth,
-                      depth);
-            WeighRows(crRow(tap.i0), tap.w0, crRow(tap.i1), tap.w1, crRow(tap.i0), 0, Samples::kChroma, sums + widest,
-                      chromaWidth, depth);
-            UpsampleRow(sums, chromaWidth, row16, width, header_.horizontal);
-            UpsampleRow(sums + widest, chromaWidth, row16 + widest, width, header_.horizontal);
-            LumaCodesToPixels(yRow(r), row16, row16 + widest, pixels + static_cast<size_t>(r - a) * width, width, depth);
+            const int16_t* first = spread(tap.i0);
+            const int16_t* second = spread(tap.i1);
+            BlendRows(first, tap.w0, second, tap.w1, row16, 2 * static_cast<size_t>(width));
+            LumaCodesToPixels(yRow(r), row16, row16 + width, pixels + static_cast<size_t>(r - a) * width, width, depth);
         }
         if (!host.Process(pixels, width, rows, width)) return false;
         FieldToPlane(pixels, 0, out + static_cast<size_t>(a) * width * sample, static_cast<size_t>(rows) * width, depth);
@@ -392,7 +366,16 @@ bool FrameCorrector::CorrectBand(int band, const uint8_t* in, uint8_t* out) {
 bool FrameCorrector::Correct(const uint8_t* in, uint8_t* out) {
     if (in == out && NeedsSeparateOutput()) throw std::logic_error("subsampled frames are not corrected in place");
     std::array<char, 64> corrected{};
-    pool_->Run([&](int band) { corrected[band] = CorrectBand(band, in, out); });
+    std::array<std::exception_ptr, 64> failed{};
+    pool_->Run([&](int band) {
+        try {
+            corrected[band] = CorrectBand(band, in, out);
+        } catch (...) {
+            failed[band] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& failure : failed)
+        if (failure) std::rethrow_exception(failure);
     return std::all_of(corrected.begin(), corrected.begin() + hosts_.size(), [](char c) { return c != 0; });
 }
 
@@ -409,13 +392,12 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     host.SetLimitedRange(!header.fullRange);
     // More bands than rows would leave instances idle.
     const int threads = std::clamp(options.threads, 1, std::min(header.height, 64));
-    std::vector<std::unique_ptr<PluginHost>> instances;
-    std::vector<PluginHost*> hosts{&host};
-    for (int i = 1; i < threads; ++i) {
-        instances.push_back(host.PrivateInstance());
-        hosts.push_back(instances.back().get());
-    }
+    // Band 0 corrects with `host`; each other band loads its private instance at the first frame,
+    // on its own thread, while band 0 corrects its rows.
+    std::vector<PluginHost*> hosts(static_cast<size_t>(threads), nullptr);
+    hosts[0] = &host;
     FrameCorrector corrector(header, hosts, options.stripRows);
+    corrector.SetInstanceMaker([&host] { return host.PrivateInstance(); });
     const bool separate = corrector.NeedsSeparateOutput();
     const std::string headerLine = header.line + "\n";
     out.Write(headerLine.data(), headerLine.size());
@@ -475,10 +457,18 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
     std::optional<Failure> uncorrected;
+    std::exception_ptr correctError;
     while (Slot* slot = shared->read.Pop()) {
         if (writeFailed) break;
-        if (separate) slot->corrected.resize(slot->raw.size());
-        if (!corrector.Correct(slot->raw.data(), separate ? slot->corrected.data() : slot->raw.data())) {
+        bool done = false;
+        try {
+            if (separate) slot->corrected.resize(slot->raw.size());
+            done = corrector.Correct(slot->raw.data(), separate ? slot->corrected.data() : slot->raw.data());
+        } catch (...) {  // no memory for the output frame, or a band could not load its instance
+            correctError = std::current_exception();
+            break;
+        }
+        if (!done) {
             uncorrected = Failure(inName + ": frame " + std::to_string(frames + 1) +
                                    ": the plug-in could not correct it (it could not get its working memory); "
                                    "stopped before writing it");
@@ -498,10 +488,11 @@ Y4mResult ProcessY4m(std::FILE* in, const std::string& inName, OutputFile& out, 
     // The writer closed the empty queue, so the reader stops at its next frame. If the output
     // failed, the reader may sit in a read on a pipe that never ends: the process is about to
     // report the failure and exit, so it is not waited for.
-    if (writeFailed || uncorrected) {
+    if (writeFailed || uncorrected || correctError) {
         shared->read.Close();
         shared->empty.Close();
         reader.detach();
+        if (correctError) std::rethrow_exception(correctError);
         if (uncorrected) throw *uncorrected;
         std::rethrow_exception(writeError);
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "cli/files/output_file.h"
 #include "cli/limits.h"
 #include "cli/plugin/plugin_host.h"
+#include "cli/video/band_pool.h"
 #include "cli/video/sample_kernels.h"
 
 namespace tonalith::cli {
@@ -81,8 +83,11 @@ bool ReadY4mFrame(std::FILE* in, const std::string& name, const Y4mHeader& heade
 // one after another.
 class FrameCorrector {
 public:
-    // `stripRows` 0 chooses strips of about kStripPixels pixels.
+    // `stripRows` 0 chooses strips of about kStripPixels pixels. The bands run on a pool of the
+    // corrector's own, or on `pool` (one band per host), which the caller may use for other work
+    // between frames: band i's instance is then always called from the pool's thread i.
     FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, int stripRows = 0);
+    FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool& pool, int stripRows = 0);
     ~FrameCorrector();
     FrameCorrector(const FrameCorrector&) = delete;
     FrameCorrector& operator=(const FrameCorrector&) = delete;
@@ -90,6 +95,9 @@ public:
     // itself only for 4:4:4 (the subsampled layouts read neighbouring rows of the other plane).
     // False when the plug-in left a strip uncorrected (`out` is then partly written).
     [[nodiscard]] bool Correct(const uint8_t* in, uint8_t* out);
+    // Bands given a null host make their instance with `make` on their own thread, at their first
+    // frame: loading a private copy of the plug-in then overlaps the other bands' work.
+    void SetInstanceMaker(std::function<std::unique_ptr<PluginHost>()> make) { makeInstance_ = std::move(make); }
     // Whether Correct needs a separate output buffer.
     bool NeedsSeparateOutput() const { return header_.Subsampled(); }
 
@@ -97,14 +105,17 @@ public:
     static constexpr int kStripPixels = 32768;
 
 private:
-    struct Pool;
     struct Scratch;
+    FrameCorrector(const Y4mHeader& header, std::vector<PluginHost*> hosts, BandPool* pool, int stripRows);
     bool CorrectBand(int band, const uint8_t* in, uint8_t* out);
     Y4mHeader header_;
     std::vector<PluginHost*> hosts_;
     int stripRows_, chromaStripRows_;
     std::vector<std::unique_ptr<Scratch>> scratch_;  // one per band, sized at the first frame
-    std::unique_ptr<Pool> pool_;
+    std::function<std::unique_ptr<PluginHost>()> makeInstance_;
+    std::vector<std::unique_ptr<PluginHost>> made_;  // by makeInstance_, one slot per band
+    std::unique_ptr<BandPool> ownPool_;  // when no pool was given
+    BandPool* pool_;
 };
 
 struct VideoOptions {

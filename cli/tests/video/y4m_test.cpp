@@ -319,19 +319,27 @@ TEST(SampleMapTest, PlaneLoopsAgreeWithTheMaps) {
                     ASSERT_EQ(read(plane, i), MapOut(map, v)) << "field " << field << " at " << i;
                 }
             }
+            // Rows of weight 0 are never read: null ones stand in for them here.
+            struct Weights {
+                int y0, c, y2;
+            };
             std::vector<int32_t> sums(length);
-            for (const Samples samples : {Samples::kLuma, Samples::kChroma}) {
-                WeighRows(y.data(), 1, c.data(), 2, y.data(), 1, samples, sums.data(), length, depth);
-                const SampleMap& map = samples == Samples::kLuma ? maps.lumaIn : maps.chromaIn;
-                for (size_t i = 0; i < length; ++i)
-                    ASSERT_EQ(sums[i], 2 * MapIn(map, code(codes, i)) + 2 * MapIn(map, code(codes2, i))) << i;
-            }
+            for (const Samples samples : {Samples::kLuma, Samples::kChroma})
+                for (const Weights w : {Weights{1, 2, 1}, Weights{3, 1, 0}, Weights{0, 2, 2}, Weights{4, 0, 0}, Weights{1, 0, 3}}) {
+                    WeighRows(w.y0 ? y.data() : nullptr, w.y0, w.c ? c.data() : nullptr, w.c, w.y2 ? y.data() : nullptr,
+                              w.y2, samples, sums.data(), length, depth);
+                    const SampleMap& map = samples == Samples::kLuma ? maps.lumaIn : maps.chromaIn;
+                    for (size_t i = 0; i < length; ++i)
+                        ASSERT_EQ(sums[i], (w.y0 + w.y2) * MapIn(map, code(codes, i)) + w.c * MapIn(map, code(codes2, i)))
+                            << i << ", weights " << w.y0 << " " << w.c << " " << w.y2;
+                }
         }
     }
 }
 
 // A ramp lands where each siting puts the samples: centred chroma k at luma position 2k + 1/2,
-// co-sited at 2k; a flat row stays flat up to the edges, for every length.
+// co-sited at 2k; a flat row stays flat up to the edges, for every length; two rows blend in
+// proportion to their weights.
 TEST(ResamplingTest, RampsLandAtTheSitesAndFlatRowsStayFlat) {
     struct Case {
         Siting siting;
@@ -340,20 +348,25 @@ TEST(ResamplingTest, RampsLandAtTheSitesAndFlatRowsStayFlat) {
     for (const Case c : {Case{Siting::kCentred, 0.5}, Case{Siting::kCosited, 0.0}}) {
         const int width = 40, chromaWidth = 20;
         std::vector<int32_t> chroma(chromaWidth), luma(width);
-        for (int k = 0; k < chromaWidth; ++k) chroma[k] = 4 * 8 * k;  // value 8k, row weight 4
-        for (int x = 0; x < width; ++x) luma[x] = 4 * 4 * x;        // value 4x
-        std::vector<int16_t> up(width), down(chromaWidth);
-        UpsampleRow(chroma.data(), chromaWidth, up.data(), width, c.siting);
+        for (int k = 0; k < chromaWidth; ++k) chroma[k] = 8 * k;  // value 8k, one row of weight 1
+        for (int x = 0; x < width; ++x) luma[x] = 4 * 4 * x;    // value 4x, row weight 4
+        std::vector<int16_t> spread(width), up(width), down(chromaWidth);
+        SpreadRow(chroma.data(), chromaWidth, spread.data(), width, c.siting);
+        BlendRows(spread.data(), 3, spread.data(), 1, up.data(), width);
         DownsampleRow(luma.data(), width, down.data(), chromaWidth, c.siting);
         for (int x = 2; x < width - 2; ++x) EXPECT_EQ(up[x], std::lround(4 * (x - c.offset))) << x;
         for (int k = 1; k < chromaWidth - 1; ++k) EXPECT_EQ(down[k], std::lround(4 * (2 * k + c.offset))) << k;
         for (int w = 1; w <= 9; ++w) {
             const int cw = (w + 1) / 2;
-            std::vector<int32_t> flatC(cw, 4 * -300), flatL(w, 4 * 1234);
-            std::vector<int16_t> upFlat(w, 0), downFlat(cw, 0);
-            UpsampleRow(flatC.data(), cw, upFlat.data(), w, c.siting);
+            std::vector<int32_t> flatA(cw, -300), flatB(cw, 500), flatL(w, 4 * 1234);
+            std::vector<int16_t> spreadA(w), spreadB(w), upFlat(w, 0), blended(w, 0), downFlat(cw, 0);
+            SpreadRow(flatA.data(), cw, spreadA.data(), w, c.siting);
+            SpreadRow(flatB.data(), cw, spreadB.data(), w, c.siting);
+            BlendRows(spreadA.data(), 4, spreadB.data(), 0, upFlat.data(), w);
+            BlendRows(spreadA.data(), 3, spreadB.data(), 1, blended.data(), w);
             DownsampleRow(flatL.data(), w, downFlat.data(), cw, c.siting);
             for (int16_t v : upFlat) EXPECT_EQ(v, -300) << "width " << w;
+            for (int16_t v : blended) EXPECT_EQ(v, -100) << "width " << w;  // (3 x -300 + 500) / 4
             for (int16_t v : downFlat) EXPECT_EQ(v, 1234) << "width " << w;
         }
     }
