@@ -129,13 +129,17 @@ TEST(GradeSession, ConcurrentMovesAndPreviewsStayConsistent) {
 // The preview's RGBA against `tonalith apply`'s path (ApplyToImage on a host of its own), for
 // any number of bands, before and after the dialog changed the chain: the private instances
 // must take each change up.
-Image Gradient(int width, int height, int channels) {
+Image Gradient(int width, int height, int channels, int bitDepth = 8) {
     Image image;
     image.width = width;
     image.height = height;
     image.channels = channels;
+    image.bitDepth = bitDepth;
     image.samples.resize(static_cast<size_t>(width) * height * channels);
-    for (size_t i = 0; i < image.samples.size(); ++i) image.samples[i] = static_cast<uint16_t>((i * 53 + i / 7) % 256);
+    for (size_t i = 0; i < image.samples.size(); ++i) {
+        const auto sample = static_cast<uint16_t>((i * 53 + i / 7) % 256);
+        image.samples[i] = bitDepth == 16 ? static_cast<uint16_t>(sample * 256 + 91) : sample;
+    }
     return image;
 }
 
@@ -207,11 +211,7 @@ TEST(GradeSession, SteppedPreviewIsTheFullPreviewSampled) {
         SCOPED_TRACE("step " + std::to_string(c.step) + ", " + std::to_string(c.bands) + " bands, " +
                      std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.channels) +
                      " channels, " + std::to_string(c.bitDepth) + "-bit");
-        Image picture = Gradient(c.width, c.height, c.channels);
-        if (c.bitDepth == 16) {
-            picture.bitDepth = 16;
-            for (auto& sample : picture.samples) sample = static_cast<uint16_t>(sample * 256 + 91);
-        }
+        const Image picture = Gradient(c.width, c.height, c.channels, c.bitDepth);
         GradeSession session(TONALITH_PLUGIN_PATH, picture, TwoStages(), c.bands);
         session.SetLink(false);
         session.SetTrack(4, 40);  // R(gamm): a graded picture, not the original
@@ -264,11 +264,7 @@ TEST(GradeSession, AViewsRectangleIsTheFullPreviewCut) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Image picture = Gradient(13, 9, c.channels);
-        if (c.bitDepth == 16) {
-            picture.bitDepth = 16;
-            for (auto& sample : picture.samples) sample = static_cast<uint16_t>(sample * 256 + 91);
-        }
+        const Image picture = Gradient(13, 9, c.channels, c.bitDepth);
         GradeSession session(TONALITH_PLUGIN_PATH, picture, TwoStages(), c.bands);
         session.SetLink(false);
         session.SetTrack(4, 40);  // R(gamm): a graded picture, not the original
