@@ -514,30 +514,6 @@ std::shared_ptr<const RgbaFrame> GradeSession::Original(int step, bool opaqueAsR
     return original;
 }
 
-namespace {
-
-// What a writer of files puts into a FILE, as bytes.
-template <typename Write>
-std::string InMemory(Write write) {
-    char* data = nullptr;
-    size_t size = 0;
-    std::FILE* memory = open_memstream(&data, &size);
-    if (!memory) throw Failure("out of memory");
-    try {
-        write(memory);
-    } catch (...) {
-        std::fclose(memory);
-        std::free(data);
-        throw;
-    }
-    std::fclose(memory);
-    std::string bytes(data, size);
-    std::free(data);
-    return bytes;
-}
-
-}  // namespace
-
 std::string GradeSession::PictureFile(OutputFormat format, std::vector<std::string>& notes) {
     if (format == OutputFormat::kY4m) throw BadRequest("a picture is saved as PNG, TIFF or JPEG");
     Image graded;
@@ -563,7 +539,7 @@ std::string GradeSession::PictureFile(OutputFormat format, std::vector<std::stri
     }
     notes = FinishGraded(graded, channels);
     if (format == OutputFormat::kJpeg && graded.HasAlpha()) notes.push_back("JPEG has no alpha; the alpha channel is dropped");
-    return InMemory([&](std::FILE* file) { WritePicture(file, graded, format, kDefaultJpegQuality, "the graded picture"); });
+    return WrittenInMemory([&](std::FILE* file) { WritePicture(file, graded, format, kDefaultJpegQuality, "the graded picture"); });
 }
 
 std::string GradeSession::LutFile(LutKind kind, int size) {
@@ -579,7 +555,7 @@ std::string GradeSession::LutFile(LutKind kind, int size) {
             throw BadRequest("a Hald CLUT's level is " + std::to_string(kMinHaldLevel) + " to " + std::to_string(kMaxHaldLevel));
         const int level = size ? size : kDefaultHaldLevel;
         const Image hald = HaldImage(SampleLattice(host_, level * level), level);
-        return InMemory([&](std::FILE* file) { WritePng(file, hald, "the Hald CLUT"); });
+        return WrittenInMemory([&](std::FILE* file) { WritePng(file, hald, "the Hald CLUT"); });
     }
     case LutKind::kOcio:
         break;

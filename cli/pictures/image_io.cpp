@@ -402,22 +402,26 @@ void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::stri
 
 namespace tonalith::cli {
 
-std::string EncodePng(const Image& image) {
+std::string WrittenInMemory(const std::function<void(std::FILE*)>& write) {
     char* data = nullptr;
     size_t size = 0;
     std::FILE* memory = open_memstream(&data, &size);
     if (!memory) throw Failure("out of memory");
     try {
-        WritePng(memory, image, "the picture");
+        write(memory);
     } catch (...) {
         std::fclose(memory);
         std::free(data);
         throw;
     }
     std::fclose(memory);
-    std::string png(data, size);
+    std::string bytes(data, size);
     std::free(data);
-    return png;
+    return bytes;
+}
+
+std::string EncodePng(const Image& image) {
+    return WrittenInMemory([&](std::FILE* file) { WritePng(file, image, "the picture"); });
 }
 
 }  // namespace tonalith::cli

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,9 @@ Image ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name,
 void WritePng(std::FILE* file, const Image& image, const std::string& name);
 // The same PNG file, in memory.
 std::string EncodePng(const Image& image);
+// What `write` writes into the stream it is given, as bytes in memory (a file written for a
+// download rather than to disk).
+std::string WrittenInMemory(const std::function<void(std::FILE*)>& write);
 // Writes 8-bit baseline JPEG (4:4:4 at quality 90 and above); alpha is dropped.
 void WriteJpeg(std::FILE* file, const Image& image, int quality, const std::string& name);
 // TIFF, in tiff_io.cpp.
